@@ -1,0 +1,88 @@
+// The run sequence end to end: argument count, echo lines, stops and waits.
+#include <chrono>
+#include <thread>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "tool_runner.h"
+
+namespace {
+
+struct CallCase {
+    std::vector<std::string> args;
+    Bytes transcript;
+    int status;
+};
+
+TEST(RunSequence, TooFewArgumentsAreRefusedAndTouchNothing) {
+    const CallCase cases[] = {
+        {{}, fmt(text::arg_count, 0) + text::need_mac_and_count, 255},
+        {{"11-22-33-44-55-66"}, fmt(text::arg_count, 1) + text::need_count, 255},
+        {{""}, fmt(text::arg_count, 1) + text::need_count, 255},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        dir.write("download.bin", "keep");
+        const RunResult r = run_tool(dir.path(), c.args);
+        const std::string label = "with " + std::to_string(c.args.size()) + " argument(s)";
+        EXPECT_EQ(r.status, c.status) << label;
+        EXPECT_TRUE(same_bytes(console(c.transcript), r.out)) << label;
+        EXPECT_EQ(r.err, "") << label;
+        EXPECT_TRUE(same_listing({{"download.bin", "keep"}}, dir.listing())) << label;
+    }
+}
+
+TEST(RunSequence, ArgumentsAreCountedAndEchoed) {
+    const CallCase cases[] = {
+        {{"ab", "cd"}, echo_transcript({"ab", "cd"}), 0},
+        {{"", ""}, echo_transcript({"", ""}), 0},
+        {{"ab", "cd", "third"}, echo_transcript({"ab", "cd", "third"}), 0},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const RunResult r = run_tool(dir.path(), c.args);
+        EXPECT_EQ(r.status, c.status) << c.args[0];
+        EXPECT_TRUE(same_bytes(console(c.transcript), r.out)) << c.args[0];
+    }
+}
+
+TEST(RunSequence, AStopWaitsForAKeyWithItsMessageAlreadyShown) {
+    TempDir dir;
+    PipedRun run(dir.path(), {"only-one"});
+    const Bytes expected = console(fmt(text::arg_count, 1) + text::need_count);
+    EXPECT_TRUE(same_bytes(expected, run.read_output(expected.size(), 20)));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_TRUE(run.running()) << "the stop did not wait for a key";
+    run.send("x\n");
+    EXPECT_EQ(run.finish(20), 255);
+}
+
+TEST(RunSequence, ZeroArgumentCountIsAnsweredLikeNoArguments) {
+    if (!std::string(std::getenv("TOLP_LAUNCHER") ? std::getenv("TOLP_LAUNCHER") : "").empty()) {
+        GTEST_SKIP() << "a launcher always passes the program name";
+    }
+    TempDir dir;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const std::string tool = tool_path();
+        char* const no_args[] = {nullptr};
+        if (std::freopen("/dev/null", "r", stdin) == nullptr ||
+            std::freopen((dir / "out").c_str(), "w", stdout) == nullptr) {
+            _exit(127);
+        }
+        execve(tool.c_str(), no_args, environ);
+        _exit(127);
+    }
+    int raw = 0;
+    waitpid(pid, &raw, 0);
+    ASSERT_TRUE(WIFEXITED(raw));
+    EXPECT_EQ(WEXITSTATUS(raw), 255);
+    // Newer kernels hand such a program an empty name: either way, 0 arguments.
+    EXPECT_TRUE(same_bytes(fmt(text::arg_count, 0) + text::need_mac_and_count, dir.read("out")));
+}
+
+}  // namespace

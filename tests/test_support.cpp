@@ -1,0 +1,118 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <sstream>
+
+#include <unistd.h>
+
+TempDir::TempDir() {
+    static unsigned counter = 0;
+    std::random_device rd;
+    for (;;) {
+        std::ostringstream name;
+        name << "tolp-test-" << getpid() << "-" << counter++ << "-" << rd();
+        path_ = fs::temp_directory_path() / name.str();
+        if (fs::create_directory(path_)) break;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    // Tests may leave read-only entries; make them removable first.
+    for (auto& e : fs::recursive_directory_iterator(path_, ec)) {
+        fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
+    }
+    fs::remove_all(path_, ec);
+}
+
+void TempDir::write(const std::string& name, const Bytes& bytes) const {
+    write_file(path_ / name, bytes);
+}
+
+Bytes TempDir::read(const std::string& name) const { return read_file(path_ / name); }
+
+std::map<std::string, Bytes> TempDir::listing() const {
+    std::map<std::string, Bytes> entries;
+    for (auto& e : fs::directory_iterator(path_)) {
+        const std::string name = e.path().filename().string();
+        if (e.is_symlink()) {
+            entries[name] = "<link>" + fs::read_symlink(e.path()).string();
+        } else if (e.is_directory()) {
+            entries[name] = "<dir>";
+        } else {
+            entries[name] = read_file(e.path());
+        }
+    }
+    return entries;
+}
+
+Bytes read_file(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void write_file(const fs::path& path, const Bytes& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) ADD_FAILURE() << "cannot write test file " << path;
+}
+
+Bytes pattern_bytes(std::size_t size, std::uint32_t seed) {
+    Bytes bytes(size, '\0');
+    std::uint32_t x = seed * 2654435761u + 1;
+    for (char& c : bytes) {
+        x = x * 1103515245u + 12345u;
+        c = static_cast<char>(x >> 24);
+    }
+    return bytes;
+}
+
+namespace {
+
+std::string hex_window(const Bytes& b, std::size_t at) {
+    std::ostringstream s;
+    const std::size_t from = at >= 8 ? at - 8 : 0;
+    const std::size_t to = std::min(b.size(), at + 8);
+    for (std::size_t i = from; i < to; ++i) {
+        char cell[8];
+        std::snprintf(cell, sizeof cell, i == at ? "[%02X]" : " %02X ",
+                      static_cast<unsigned char>(b[i]));
+        s << cell;
+    }
+    if (at >= b.size()) s << " [end]";
+    return s.str();
+}
+
+}  // namespace
+
+::testing::AssertionResult same_bytes(const Bytes& expected, const Bytes& actual) {
+    if (expected == actual) return ::testing::AssertionSuccess();
+    auto diff = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
+    const auto at = static_cast<std::size_t>(diff.first - expected.begin());
+    return ::testing::AssertionFailure()
+           << "sizes " << expected.size() << " expected, " << actual.size()
+           << " actual; first difference at offset " << at << "\n  expected:"
+           << hex_window(expected, at) << "\n  actual:  " << hex_window(actual, at);
+}
+
+::testing::AssertionResult same_listing(const std::map<std::string, Bytes>& expected,
+                                        const std::map<std::string, Bytes>& actual) {
+    std::ostringstream problems;
+    for (const auto& [name, bytes] : expected) {
+        auto it = actual.find(name);
+        if (it == actual.end()) {
+            problems << "\n  missing: " << name;
+        } else if (auto same = same_bytes(bytes, it->second); !same) {
+            problems << "\n  " << name << " differs: " << same.message();
+        }
+    }
+    for (const auto& [name, bytes] : actual) {
+        if (expected.count(name) == 0) problems << "\n  unexpected: " << name;
+    }
+    if (problems.str().empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "folder contents differ:" << problems.str();
+}

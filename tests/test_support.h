@@ -1,0 +1,50 @@
+// Shared test helpers: scratch folders with real files, and byte comparisons
+// that show where two byte strings part.
+#ifndef TOLP_TEST_SUPPORT_H
+#define TOLP_TEST_SUPPORT_H
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using Bytes = std::string;  // file contents and console output, byte for byte
+
+// A fresh folder under the system's temporary folder, removed afterwards.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& name) const { return path_ / name; }
+    void write(const std::string& name, const Bytes& bytes) const;
+    Bytes read(const std::string& name) const;
+    // Every entry the folder holds: name -> contents ("<dir>" for a folder,
+    // "<link>" prefix and target for a symbolic link).
+    std::map<std::string, Bytes> listing() const;
+
+private:
+    fs::path path_;
+};
+
+Bytes read_file(const fs::path& path);
+void write_file(const fs::path& path, const Bytes& bytes);
+
+// Deterministic filler bytes for test images.
+Bytes pattern_bytes(std::size_t size, std::uint32_t seed);
+
+// Passes when the two are equal; otherwise names the first differing offset
+// and shows the bytes around it in both.
+::testing::AssertionResult same_bytes(const Bytes& expected, const Bytes& actual);
+
+// Fails unless the two listings match, entry by entry.
+::testing::AssertionResult same_listing(const std::map<std::string, Bytes>& expected,
+                                        const std::map<std::string, Bytes>& actual);
+
+#endif

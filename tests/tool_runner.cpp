@@ -1,0 +1,172 @@
+#include "tool_runner.h"
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <sstream>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr double run_timeout_seconds = 60;
+
+std::string env_or(const char* name, const std::string& fallback) {
+    const char* v = std::getenv(name);
+    return v != nullptr && *v != '\0' ? std::string(v) : fallback;
+}
+
+std::vector<std::string> command_for(const std::vector<std::string>& args) {
+    std::vector<std::string> cmd;
+    std::istringstream launcher(env_or("TOLP_LAUNCHER", ""));
+    for (std::string word; launcher >> word;) cmd.push_back(word);
+    cmd.push_back(tool_path());
+    cmd.insert(cmd.end(), args.begin(), args.end());
+    return cmd;
+}
+
+// In the child: enter the folder, apply limits, start the tool. Never returns.
+[[noreturn]] void exec_tool(const fs::path& dir, const std::vector<std::string>& cmd,
+                            RunLimits limits) {
+    if (chdir(dir.c_str()) != 0) _exit(127);
+    if (limits.file_size >= 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit lim{static_cast<rlim_t>(limits.file_size),
+                         static_cast<rlim_t>(limits.file_size)};
+        setrlimit(RLIMIT_FSIZE, &lim);
+    }
+    std::vector<char*> argv;
+    for (const auto& a : cmd) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execvp(argv[0], argv.data());
+    _exit(127);
+}
+
+// Polls for the child's end; kills it after `seconds`. Returns the raw status.
+int wait_for(pid_t pid, double seconds, bool* timed_out) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration<double>(seconds);
+    int raw = 0;
+    while (waitpid(pid, &raw, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &raw, 0);
+            if (timed_out != nullptr) *timed_out = true;
+            return raw;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return raw;
+}
+
+int status_of(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw); }
+
+}  // namespace
+
+std::string tool_path() { return env_or("TOLP_TOOL", TOLP_DEFAULT_TOOL); }
+
+std::string program_name_seen() { return env_or("TOLP_PROGRAM_NAME", tool_path()); }
+
+bool crlf_console() { return env_or("TOLP_CRLF", "0") == "1"; }
+
+Bytes console(const Bytes& text) {
+    if (!crlf_console()) return text;
+    Bytes out;
+    for (char c : text) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    return out;
+}
+
+RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
+                   RunLimits limits) {
+    TempDir capture;  // kept apart from `dir`, whose every file is checked
+    const fs::path out = capture / "stdout", err = capture / "stderr",
+                   in = capture / "stdin";
+    write_file(in, "");
+    const auto cmd = command_for(args);
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd_in = open(in.c_str(), O_RDONLY);
+        const int fd_out = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int fd_err = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (fd_in < 0 || fd_out < 0 || fd_err < 0) _exit(127);
+        dup2(fd_in, 0);
+        dup2(fd_out, 1);
+        dup2(fd_err, 2);
+        exec_tool(dir, cmd, limits);
+    }
+    RunResult r;
+    r.status = status_of(wait_for(pid, run_timeout_seconds, &r.timed_out));
+    r.out = read_file(out);
+    r.err = read_file(err);
+    return r;
+}
+
+PipedRun::PipedRun(const fs::path& dir, const std::vector<std::string>& args) {
+    int in[2], out[2];
+    if (pipe(in) != 0 || pipe(out) != 0) return;
+    const auto cmd = command_for(args);
+    pid_ = fork();
+    if (pid_ == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        close(in[1]);
+        close(out[0]);
+        exec_tool(dir, cmd, {});
+    }
+    close(in[0]);
+    close(out[1]);
+    to_tool_ = in[1];
+    from_tool_ = out[0];
+}
+
+PipedRun::~PipedRun() {
+    if (pid_ > 0 && status_ < 0) finish(0);
+    if (to_tool_ >= 0) close(to_tool_);
+    if (from_tool_ >= 0) close(from_tool_);
+}
+
+Bytes PipedRun::read_output(std::size_t size, double seconds) {
+    Bytes got;
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration<double>(seconds);
+    while (got.size() < size) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) break;
+        pollfd p{from_tool_, POLLIN, 0};
+        if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
+        char chunk[4096];
+        const ssize_t n = ::read(from_tool_, chunk, sizeof chunk);
+        if (n <= 0) break;
+        got.append(chunk, static_cast<std::size_t>(n));
+    }
+    return got;
+}
+
+bool PipedRun::running() {
+    if (status_ >= 0) return false;
+    int raw = 0;
+    if (waitpid(pid_, &raw, WNOHANG) == 0) return true;
+    status_ = status_of(raw);
+    return false;
+}
+
+void PipedRun::send(const std::string& keys) {
+    if (::write(to_tool_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+        ADD_FAILURE() << "cannot send keys to the tool";
+    }
+}
+
+int PipedRun::finish(double seconds) {
+    if (status_ < 0) status_ = status_of(wait_for(pid_, seconds, nullptr));
+    return status_;
+}
