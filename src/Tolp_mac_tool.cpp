@@ -5,8 +5,10 @@
 // and ./ramboot.bin into one image for the offline programmer.
 #include <cstdio>
 
+#include "arg_check.h"
 #include "console.h"
 #include "console_texts.h"
+#include "page_checksum.h"
 #include "run_context.h"
 
 namespace {
@@ -40,5 +42,7 @@ int main(int argc, char* argv[]) {
     static RunContext ctx;
     if (!have_both_arguments(argc)) return stop_run(-1);
     take_arguments(ctx, argv);
+    if (!check_arguments(ctx)) return -2;
+    load_download(ctx);
     return 0;
 }

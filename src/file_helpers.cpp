@@ -2,6 +2,8 @@
 
 #include <cerrno>
 #include <chrono>
+#include <climits>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <random>
@@ -137,15 +139,25 @@ bool is_regular_file(const char* path) {
     return fs::is_regular_file(fs::path(path), ec);
 }
 
-std::int32_t GetBinSize(const char* filename) {
-    if (!is_regular_file(filename)) return 0;
-    std::FILE* f = std::fopen(filename, "rb");
-    if (f == nullptr) return 0;
+long measure_file(const char* path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(fs::path(path), ec);
+    if (fs::exists(st) && !fs::is_regular_file(st)) {
+        errno = fs::is_directory(st) ? EISDIR : EINVAL;
+        return -1;
+    }
+    std::FILE* f = std::fopen(path, "rb");
+    if (f == nullptr) return -1;
     long size = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
     std::fclose(f);
-    if (size < 0 || size > INT32_MAX) return INT32_MAX;
-    return static_cast<std::int32_t>(size);
+    return size < 0 ? LONG_MAX : size;
+}
+
+std::int32_t GetBinSize(const char* filename) {
+    const long size = measure_file(filename);
+    if (size < 0) return 0;
+    return size > INT32_MAX ? INT32_MAX : static_cast<std::int32_t>(size);
 }
 
 void read_bin(const char* path, void* buf, std::int32_t size) {

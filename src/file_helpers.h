@@ -9,6 +9,11 @@
 // True when `path` names an existing regular file (links followed).
 bool is_regular_file(const char* path);
 
+// Size in bytes of the file at `path`, found by opening it and seeking to
+// its end; -1 with errno set when it cannot be opened or is not a regular
+// file (EISDIR for a folder). A size the platform cannot report is LONG_MAX.
+long measure_file(const char* path);
+
 // Size of the regular file at `filename` in bytes; 0 when it is missing or
 // not a regular file. A size past the 32-bit range reports INT32_MAX, which
 // every caller refuses as too large.
