@@ -8,6 +8,8 @@
 #include "arg_check.h"
 #include "console.h"
 #include "console_texts.h"
+#include "header_stamp.h"
+#include "merge_image.h"
 #include "page_checksum.h"
 #include "run_context.h"
 
@@ -44,5 +46,7 @@ int main(int argc, char* argv[]) {
     take_arguments(ctx, argv);
     if (!check_arguments(ctx)) return -2;
     load_download(ctx);
+    stamp_download(ctx);
+    merge_file(ctx.new_file_name);
     return 0;
 }

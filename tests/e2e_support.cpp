@@ -25,3 +25,94 @@ Bytes echo_transcript(const std::vector<std::string>& args) {
            fmt(text::echo_first, args.at(0).c_str()) +
            fmt(text::echo_second, args.at(1).c_str());
 }
+
+#include <algorithm>
+
+#include "crc_reference.h"
+
+void put_images(const TempDir& dir, const Images& images) {
+    dir.write("offline.bin", images.offline);
+    dir.write("ramboot.bin", images.ramboot);
+    dir.write("download.bin", images.download);
+}
+
+Bytes arguments_transcript(const std::string& mac, int count, const Bytes& decoded_line) {
+    return fmt(text::echo_count, count) + fmt(text::echo_mac, mac.c_str()) + decoded_line;
+}
+
+std::uint32_t reference_checksum(const Bytes& download) {
+    if (download.size() <= 256) return 0;
+    return crc32_bitwise(0, reinterpret_cast<const std::uint8_t*>(download.data()) + 256,
+                         download.size() - 256);
+}
+
+Bytes loading_transcript(const Bytes& download) {
+    const std::size_t size = download.size();
+    const int pages = static_cast<int>((size + 255) / 256);
+    const int remain = size % 256 != 0 ? static_cast<int>(size % 256) : 256;
+    Bytes out = fmt("Size of file: %ld bytes.\n\n", static_cast<long>(size));
+    int i = 1;
+    for (; i < pages; ++i) {
+        const Bytes upto = download.substr(0, std::min(size, static_cast<std::size_t>(i + 1) * 256));
+        out += fmt("\ncrc:%d:%x\n", i, reference_checksum(upto));
+    }
+    return out + fmt("PageCNT:%dremain:%dfile_sumcheck:%x i:%d\n", pages, remain,
+                     reference_checksum(download), i);
+}
+
+Bytes stamping_transcript(std::size_t download_size) {
+    const unsigned length = static_cast<unsigned>(download_size);
+    return fmt("\nlength:%x\n%02x %d", length, length >> 24, static_cast<int>(length)) +
+           "updata mac success !\n";
+}
+
+Bytes usual_run_transcript(const Bytes& download) {
+    return echo_transcript(usual_args) +
+           arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n") +
+           loading_transcript(download) + stamping_transcript(download.size()) +
+           "merge file success !\n";
+}
+
+Bytes stamped(const Bytes& download, const std::uint8_t mac[6], std::uint32_t count) {
+    Bytes page(256, '\0');
+    std::copy(download.begin(), download.begin() + static_cast<long>(std::min<std::size_t>(256, download.size())), page.begin());
+    const std::uint32_t size = static_cast<std::uint32_t>(download.size());
+    const std::uint32_t sum = reference_checksum(download);
+    unsigned mac_sum = 0;
+    for (int k = 0; k < 4; ++k) {
+        page[16 + k] = static_cast<char>(size >> (24 - 8 * k));
+        page[64 + k] = static_cast<char>(sum >> (8 * k));
+        page[72 + k] = static_cast<char>(count >> (8 * k));
+    }
+    for (int k = 0; k < 6; ++k) {
+        page[136 + k] = static_cast<char>(mac[k]);
+        mac_sum += mac[k];
+    }
+    page[142] = static_cast<char>(mac_sum);
+    page[143] = static_cast<char>(mac_sum >> 8);
+    Bytes out = download;
+    std::copy(page.begin(), page.begin() + static_cast<long>(std::min<std::size_t>(256, out.size())), out.begin());
+    return out;
+}
+
+Bytes merged(const Bytes& offline, const Bytes& ramboot, const Bytes& stamped_download) {
+    Bytes out(0xD000 + stamped_download.size(), '\xFF');
+    out.replace(0, offline.size(), offline);
+    out.replace(0xA000, ramboot.size(), ramboot);
+    out.replace(0xD000, stamped_download.size(), stamped_download);
+    out.resize(0xD000 + stamped_download.size());
+    return out;
+}
+
+std::string merged_name(const std::string& mac, std::uint32_t checksum, int count) {
+    return fmt("%s_%08X_%d.bin", mac.c_str(), checksum, count);
+}
+
+std::map<std::string, Bytes> usual_result(const Images& images) {
+    const Bytes download = stamped(images.download, usual_mac, 500);
+    return {{"offline.bin", images.offline},
+            {"ramboot.bin", images.ramboot},
+            {"download.bin", download},
+            {merged_name(usual_args[0], reference_checksum(images.download), 500),
+             merged(images.offline, images.ramboot, download)}};
+}

@@ -36,18 +36,33 @@ TEST(RunSequence, TooFewArgumentsAreRefusedAndTouchNothing) {
     }
 }
 
-TEST(RunSequence, ArgumentsAreCountedAndEchoed) {
+TEST(RunSequence, ArgumentsAreCountedAndEchoedAndAThirdIsIgnored) {
     const CallCase cases[] = {
-        {{"ab", "cd"}, echo_transcript({"ab", "cd"}), 0},
-        {{"", ""}, echo_transcript({"", ""}), 0},
-        {{"ab", "cd", "third"}, echo_transcript({"ab", "cd", "third"}), 0},
+        {{"ab", "cd"}, echo_transcript({"ab", "cd"}) + text::mac_bad_length, 254},
+        {{"", ""}, echo_transcript({"", ""}) + text::mac_bad_length, 254},
+        {{"ab", "cd", "third"}, echo_transcript({"ab", "cd", "third"}) + text::mac_bad_length, 254},
     };
     for (const auto& c : cases) {
         TempDir dir;
         const RunResult r = run_tool(dir.path(), c.args);
         EXPECT_EQ(r.status, c.status) << c.args[0];
         EXPECT_TRUE(same_bytes(console(c.transcript), r.out)) << c.args[0];
+        EXPECT_TRUE(dir.listing().empty());
     }
+}
+
+TEST(RunSequence, AWholeRunWithAnExtraArgumentNeverReadsInput) {
+    TempDir dir;
+    const Images images{"offline", "ramboot", pattern_bytes(700, 9)};
+    put_images(dir, images);
+    std::vector<std::string> args = usual_args;
+    args.push_back("extra");
+    PipedRun run(dir.path(), args);  // input held open: a read would block
+    EXPECT_EQ(run.finish(30), 0);
+    const Bytes expected = fmt(text::arg_count, 3) +
+                           usual_run_transcript(images.download).substr(fmt(text::arg_count, 2).size());
+    EXPECT_TRUE(same_bytes(console(expected), run.read_output(expected.size() + 1, 5)));
+    EXPECT_TRUE(same_listing(usual_result(images), dir.listing()));
 }
 
 TEST(RunSequence, AStopWaitsForAKeyWithItsMessageAlreadyShown) {

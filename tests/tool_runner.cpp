@@ -85,28 +85,69 @@ Bytes console(const Bytes& text) {
     return out;
 }
 
+namespace {
+
+// Reads both pipes until the tool closes them, or until the deadline.
+void drain(int out_fd, int err_fd, RunResult& r, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration<double>(seconds);
+    pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    Bytes* sinks[2] = {&r.out, &r.err};
+    int open_fds = 2;
+    while (open_fds > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            r.timed_out = true;
+            return;
+        }
+        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) return;
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
+            char chunk[65536];
+            const ssize_t n = ::read(fds[k].fd, chunk, sizeof chunk);
+            if (n > 0) {
+                sinks[k]->append(chunk, static_cast<std::size_t>(n));
+            } else {
+                fds[k].fd = -1;
+                --open_fds;
+            }
+        }
+    }
+}
+
+}  // namespace
+
+// Output goes through pipes, not files, so that a file-size limit applies
+// only to the files the tool itself writes.
 RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
                    RunLimits limits) {
     TempDir capture;  // kept apart from `dir`, whose every file is checked
-    const fs::path out = capture / "stdout", err = capture / "stderr",
-                   in = capture / "stdin";
+    const fs::path in = capture / "stdin";
     write_file(in, "");
+    int out[2], err[2];
+    RunResult r;
+    if (pipe(out) != 0 || pipe(err) != 0) return r;
     const auto cmd = command_for(args);
     const pid_t pid = fork();
     if (pid == 0) {
         const int fd_in = open(in.c_str(), O_RDONLY);
-        const int fd_out = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int fd_err = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (fd_in < 0 || fd_out < 0 || fd_err < 0) _exit(127);
+        if (fd_in < 0) _exit(127);
         dup2(fd_in, 0);
-        dup2(fd_out, 1);
-        dup2(fd_err, 2);
+        dup2(out[1], 1);
+        dup2(err[1], 2);
+        close(out[0]);
+        close(err[0]);
         exec_tool(dir, cmd, limits);
     }
-    RunResult r;
-    r.status = status_of(wait_for(pid, run_timeout_seconds, &r.timed_out));
-    r.out = read_file(out);
-    r.err = read_file(err);
+    close(out[1]);
+    close(err[1]);
+    drain(out[0], err[0], r, run_timeout_seconds);
+    close(out[0]);
+    close(err[0]);
+    bool killed = false;
+    r.status = status_of(wait_for(pid, r.timed_out ? 0 : run_timeout_seconds, &killed));
+    r.timed_out = r.timed_out || killed;
     return r;
 }
 

@@ -1,0 +1,208 @@
+// The stamping and merge stages end to end: the stamped header page, the
+// merged image's name and layout, and the failures of these stages.
+#include <gtest/gtest.h>
+
+#include "e2e_support.h"
+#include "tool_runner.h"
+
+namespace {
+
+Bytes hex_bytes(std::initializer_list<int> values) {
+    Bytes out;
+    for (int v : values) out += static_cast<char>(v);
+    return out;
+}
+
+const Bytes usual_head = echo_transcript(usual_args) +
+                         arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n");
+
+TEST(Stamping, HeaderFieldsOfTheAbcImage) {
+    TempDir dir;
+    const Bytes download = Bytes(256, '\0') + "abc";
+    put_images(dir, {"", "", download});
+    const RunResult r = run_tool(dir.path(), usual_args);
+    ASSERT_EQ(r.status, 0);
+    const Bytes got = dir.read("download.bin");
+    ASSERT_EQ(got.size(), 259u);
+    EXPECT_TRUE(same_bytes(hex_bytes({0x00, 0x00, 0x01, 0x03}), got.substr(16, 4)));
+    EXPECT_TRUE(same_bytes(hex_bytes({0x00, 0xDC, 0x1D, 0x6B}), got.substr(64, 4)));
+    EXPECT_TRUE(same_bytes(hex_bytes({0xF4, 0x01, 0x00, 0x00}), got.substr(72, 4)));
+    EXPECT_TRUE(same_bytes(hex_bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x65, 0x01}),
+                           got.substr(136, 8)));
+    EXPECT_NE(r.out.find(console("\nlength:103\n00 259updata mac success !\nmerge file success !\n")),
+              Bytes::npos);
+    const Bytes merged_image = dir.read("11-22-33-44-55-66_6B1DDC00_500.bin");
+    EXPECT_TRUE(same_bytes(Bytes(0xD000, '\xFF') + got, merged_image));
+}
+
+struct FieldCase {
+    std::string mac, count;
+    std::size_t offset;
+    Bytes field;
+    std::string name_tail;
+};
+
+TEST(Stamping, CountsAndMacsLandInTheFieldsAndTheName) {
+    const FieldCase cases[] = {
+        {"11-22-33-44-55-66", "1000", 72, hex_bytes({0xE8, 0x03, 0x00, 0x00}), "_1000.bin"},
+        {"11-22-33-44-55-66", "-5", 72, hex_bytes({0xFB, 0xFF, 0xFF, 0xFF}), "_-5.bin"},
+        {"AA-BB-CC-DD-EE-FF", "500", 136,
+         hex_bytes({0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF, 0xFB, 0x04}), "_500.bin"},
+        {"1 -22-33-44-55-66", "7", 136, hex_bytes({0x01, 0x22, 0x33, 0x44, 0x55, 0x66}), "_7.bin"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const Bytes download = pattern_bytes(256, 1) + Bytes(100, '\0');  // checksum 0
+        put_images(dir, {"", "", download});
+        const RunResult r = run_tool(dir.path(), {c.mac, c.count});
+        EXPECT_EQ(r.status, 0) << c.mac << " " << c.count;
+        const Bytes got = dir.read("download.bin");
+        EXPECT_TRUE(same_bytes(c.field, got.substr(c.offset, c.field.size()))) << c.count;
+        EXPECT_TRUE(same_bytes(Bytes(4, '\0'), got.substr(64, 4))) << c.count;
+        EXPECT_EQ(dir.listing().count(c.mac + "_00000000" + c.name_tail), 1u) << c.count;
+    }
+}
+
+TEST(Stamping, ShortImagesKeepTheirSizeAndOnlyTheFieldsInside) {
+    for (const std::size_t size : {0, 10, 18, 100, 137, 143, 144, 256}) {
+        TempDir dir;
+        const Images images{"off", "ram", pattern_bytes(size, 11)};
+        put_images(dir, images);
+        const RunResult r = run_tool(dir.path(), usual_args);
+        EXPECT_EQ(r.status, 0) << size;
+        EXPECT_TRUE(same_bytes(console(usual_run_transcript(images.download)), r.out)) << size;
+        EXPECT_TRUE(same_listing(usual_result(images), dir.listing())) << size;
+    }
+    // A 100-byte image: length, checksum and count, but no MAC bytes.
+    TempDir dir;
+    const Bytes download(100, '\x5A');
+    put_images(dir, {"", "", download});
+    run_tool(dir.path(), usual_args);
+    Bytes expected = download;
+    expected.replace(16, 4, hex_bytes({0, 0, 0, 100}));
+    expected.replace(64, 4, Bytes(4, '\0'));
+    expected.replace(72, 4, hex_bytes({0xF4, 0x01, 0, 0}));
+    EXPECT_TRUE(same_bytes(expected, dir.read("download.bin")));
+}
+
+TEST(Stamping, ASecondRunWithTheSameArgumentsChangesNothing) {
+    TempDir dir;
+    const Images images{pattern_bytes(5000, 1), pattern_bytes(3000, 2), pattern_bytes(4000, 3)};
+    put_images(dir, images);
+    ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
+    const auto first = dir.listing();
+    const RunResult again = run_tool(dir.path(), usual_args);
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(same_listing(first, dir.listing()));
+    EXPECT_TRUE(same_listing(usual_result(images), first));
+}
+
+struct LayoutCase {
+    std::size_t offline, ramboot, download;
+};
+
+TEST(Merge, LayoutPlacesEachImageAndFillsTheGaps) {
+    const LayoutCase cases[] = {
+        {0, 0, 1000},    {100, 10, 1000},  {0, 0, 0},         {40960, 12288, 204800},
+        {45000, 10, 1000}, {100, 13000, 1000}, {53248, 0, 0},   {20, 12288 + 5000, 5000},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const Images images{pattern_bytes(c.offline, 21), pattern_bytes(c.ramboot, 22),
+                            pattern_bytes(c.download, 23)};
+        put_images(dir, images);
+        const RunResult r = run_tool(dir.path(), usual_args);
+        const std::string label = std::to_string(c.offline) + "/" + std::to_string(c.ramboot) +
+                                  "/" + std::to_string(c.download);
+        EXPECT_EQ(r.status, 0) << label;
+        EXPECT_TRUE(same_listing(usual_result(images), dir.listing())) << label;
+    }
+}
+
+TEST(Merge, OverlongImagesRunOnAndTheLaterImageWins) {
+    TempDir dir;
+    const Images images{pattern_bytes(45000, 31), pattern_bytes(10, 32), pattern_bytes(1000, 33)};
+    put_images(dir, images);
+    ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
+    const Bytes got = dir.read(merged_name(usual_args[0], reference_checksum(images.download), 500));
+    ASSERT_EQ(got.size(), 54248u);
+    EXPECT_TRUE(same_bytes(images.offline.substr(0, 40960), got.substr(0, 40960)));
+    EXPECT_TRUE(same_bytes(images.ramboot, got.substr(40960, 10)));
+    EXPECT_TRUE(same_bytes(images.offline.substr(40970, 4030), got.substr(40970, 4030)));
+    EXPECT_TRUE(same_bytes(Bytes(53248 - 45000, '\xFF'), got.substr(45000, 53248 - 45000)));
+    EXPECT_TRUE(same_bytes(dir.read("download.bin"), got.substr(53248)));
+}
+
+TEST(Merge, AnExistingMergedImageIsReplacedNotAppended) {
+    TempDir dir;
+    const Images images{"offline", "ramboot", pattern_bytes(2000, 41)};
+    put_images(dir, images);
+    const std::string name = merged_name(usual_args[0], reference_checksum(images.download), 500);
+    dir.write(name, pattern_bytes(100000, 42));
+    EXPECT_EQ(run_tool(dir.path(), usual_args).status, 0);
+    EXPECT_TRUE(same_listing(usual_result(images), dir.listing()));
+}
+
+struct FailureCase {
+    const char* label;
+    Images images;
+    bool offline_missing, ramboot_missing, folder_for_merged;
+    long file_size_limit;
+    int status;
+    Bytes tail;  // what follows the stamping transcript
+    bool download_stamped;
+};
+
+TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
+    const Bytes small = pattern_bytes(1000, 51);
+    const std::string name = merged_name(usual_args[0], reference_checksum(small), 500);
+    const FailureCase cases[] = {
+        {"missing offline", {"", "ram", small}, true, false, false, -1, 255,
+         "\nCan not open the path: ./offline.bin \n", true},
+        {"missing ramboot", {"off", "", small}, false, true, false, -1, 255,
+         "\nCan not open the path: ./ramboot.bin \n", true},
+        {"folder in the way", {"off", "ram", small}, false, false, true, -1, 255,
+         "\nCan not open the path: " + name + " \n", true},
+        {"offline too large", {pattern_bytes(54249, 52), "ram", small}, false, false, false, -1, 255,
+         "file too large: ./offline.bin is 54249 bytes, limit 54248 bytes !\n", true},
+        {"ramboot too large", {"off", pattern_bytes(13289, 53), small}, false, false, false, -1, 255,
+         "file too large: ./ramboot.bin is 13289 bytes, limit 13288 bytes !\n", true},
+        {"short merged write", {"off", "ram", small}, false, false, false, 20000, 1,
+         "fwrite file error\xA3\xA1\n", true},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        put_images(dir, c.images);
+        if (c.offline_missing) fs::remove(dir / "offline.bin");
+        if (c.ramboot_missing) fs::remove(dir / "ramboot.bin");
+        if (c.folder_for_merged) fs::create_directory(dir / name);
+        const RunResult r = run_tool(dir.path(), usual_args, {c.file_size_limit});
+        EXPECT_EQ(r.status, c.status) << c.label;
+        const Bytes expected = usual_head + loading_transcript(c.images.download) +
+                               stamping_transcript(c.images.download.size()) + c.tail;
+        EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.label;
+        auto files = usual_result(c.images);
+        files.erase(name);
+        if (c.offline_missing) files.erase("offline.bin");
+        if (c.ramboot_missing) files.erase("ramboot.bin");
+        if (c.folder_for_merged) files[name] = "<dir>";
+        EXPECT_TRUE(same_listing(files, dir.listing())) << c.label;
+    }
+}
+
+TEST(Stamping, AShortWriteOfTheDownloadImageKeepsItWhole) {
+    TempDir dir;
+    const Images images{"off", "ram", pattern_bytes(3000, 61)};
+    put_images(dir, images);
+    const RunResult r = run_tool(dir.path(), usual_args, {1500});
+    EXPECT_EQ(r.status, 1);
+    const Bytes expected = usual_head + loading_transcript(images.download) +
+                           fmt("\nlength:%x\n%02x %d", 3000, 0, 3000) +
+                           "fwrite file error\xA3\xA1\n";
+    EXPECT_TRUE(same_bytes(console(expected), r.out));
+    EXPECT_TRUE(same_listing({{"offline.bin", "off"}, {"ramboot.bin", "ram"},
+                              {"download.bin", images.download}},
+                             dir.listing()));
+}
+
+}  // namespace
