@@ -1,5 +1,7 @@
 // The argument stage end to end: every refusal with its message and status,
 // the order of the checks, and what accepted texts decode to.
+#include <iostream>
+
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
@@ -10,6 +12,8 @@ namespace {
 struct RefusalCase {
     std::string mac, count;
     const char* message;
+    // Set where an emulator cannot pass the argument's bytes unchanged.
+    const char* native_only = nullptr;
 };
 
 TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
@@ -19,7 +23,8 @@ TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
         {"", "500", text::mac_bad_length},
         {"11:22:33:44:55:66", "500", text::mac_bad_separator},
         {"11-22-33-44-55-6G", "500", text::mac_bad_character},
-        {"11-22-33-44-55-6\xC1", "500", text::mac_bad_character},
+        {"11-22-33-44-55-6\xC1", "500", text::mac_bad_character,
+         "the emulator recodes a non-ASCII argument byte from the host's locale"},
         {"11-22-33-44-55-6G", "0", text::mac_bad_character},  // MAC first
         {"11:22:33:44:55:66", "x", text::mac_bad_separator},
         {"11-22-33-44-55-66", "0", text::count_bad},
@@ -31,6 +36,10 @@ TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
         {"11-22-33-44-55-66", "99999999999999999999", text::count_bad},
     };
     for (const auto& c : cases) {
+        if (launched() && c.native_only != nullptr) {
+            std::cout << "case '" << c.mac << "' skipped: " << c.native_only << "\n";
+            continue;
+        }
         TempDir dir;
         const Images images{"off", "ram", pattern_bytes(600, 1)};
         put_images(dir, images);

@@ -73,6 +73,8 @@ std::string tool_path() { return env_or("TOLP_TOOL", TOLP_DEFAULT_TOOL); }
 
 std::string program_name_seen() { return env_or("TOLP_PROGRAM_NAME", tool_path()); }
 
+bool launched() { return !env_or("TOLP_LAUNCHER", "").empty(); }
+
 bool crlf_console() { return env_or("TOLP_CRLF", "0") == "1"; }
 
 Bytes console(const Bytes& text) {

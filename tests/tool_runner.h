@@ -34,6 +34,9 @@ RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
 std::string tool_path();
 std::string program_name_seen();
 
+// True when the tool runs behind a launcher (an emulator for another build).
+bool launched();
+
 // Console text as this build writes it: "\n" becomes CR LF under TOLP_CRLF.
 Bytes console(const Bytes& text);
 bool crlf_console();

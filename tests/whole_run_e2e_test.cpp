@@ -205,4 +205,21 @@ TEST(Stamping, AShortWriteOfTheDownloadImageKeepsItWhole) {
                              dir.listing()));
 }
 
+TEST(Stamping, AReadOnlyDownloadImageIsRefusedUnchanged) {
+    TempDir dir;
+    const Images images{"off", "ram", pattern_bytes(600, 62)};
+    put_images(dir, images);
+    fs::permissions(dir / "download.bin", fs::perms::owner_read | fs::perms::group_read |
+                                              fs::perms::others_read);
+    const RunResult r = run_tool(dir.path(), usual_args);
+    EXPECT_EQ(r.status, 255);
+    const Bytes expected = usual_head + loading_transcript(images.download) +
+                           fmt("\nlength:%x\n%02x %d", 600, 0, 600) +
+                           "\nCan not open the path: ./download.bin \n";
+    EXPECT_TRUE(same_bytes(console(expected), r.out));
+    EXPECT_TRUE(same_listing({{"offline.bin", "off"}, {"ramboot.bin", "ram"},
+                              {"download.bin", images.download}},
+                             dir.listing()));
+}
+
 }  // namespace
