@@ -122,15 +122,14 @@ void drain(int out_fd, int err_fd, RunResult& r, double seconds) {
 
 // Output goes through pipes, not files, so that a file-size limit applies
 // only to the files the tool itself writes.
-RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
-                   RunLimits limits) {
+RunResult run_command(const fs::path& dir, const std::vector<std::string>& cmd,
+                      RunLimits limits) {
     TempDir capture;  // kept apart from `dir`, whose every file is checked
     const fs::path in = capture / "stdin";
     write_file(in, "");
     int out[2], err[2];
     RunResult r;
     if (pipe(out) != 0 || pipe(err) != 0) return r;
-    const auto cmd = command_for(args);
     const pid_t pid = fork();
     if (pid == 0) {
         const int fd_in = open(in.c_str(), O_RDONLY);
@@ -150,6 +149,42 @@ RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
     bool killed = false;
     r.status = status_of(wait_for(pid, r.timed_out ? 0 : run_timeout_seconds, &killed));
     r.timed_out = r.timed_out || killed;
+    return r;
+}
+
+std::string checker_path() { return env_or("TOLP_CHECKER", TOLP_DEFAULT_CHECKER); }
+
+RunResult run_checker(const fs::path& dir, const std::vector<std::string>& images) {
+    std::vector<std::string> cmd{checker_path()};
+    cmd.insert(cmd.end(), images.begin(), images.end());
+    return run_command(dir, cmd, {});
+}
+
+// Every merged image a successful run leaves must pass the checker, except
+// those whose download image is too short to hold even the length field:
+// the checker must call those too short.
+void expect_merged_images_check(const fs::path& dir) {
+    constexpr std::uintmax_t smallest_checkable = 0xD000 + 20;
+    std::vector<std::string> merged;
+    for (const auto& e : fs::directory_iterator(dir)) {
+        const std::string name = e.path().filename().string();
+        if (e.is_regular_file() && name.size() > 4 && name.compare(name.size() - 4, 4, ".bin") == 0 &&
+            name != "download.bin" && name != "offline.bin" && name != "ramboot.bin") {
+            merged.push_back(name);
+        }
+    }
+    for (const auto& name : merged) {
+        const int expected = fs::file_size(dir / name) < smallest_checkable ? 2 : 0;
+        const RunResult check = run_checker(dir, {name});
+        EXPECT_EQ(check.status, expected) << "the checker's verdict on the tool's own image:\n"
+                                          << check.out;
+    }
+}
+
+RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
+                   RunLimits limits) {
+    RunResult r = run_command(dir, command_for(args), limits);
+    if (r.status == 0) expect_merged_images_check(dir);
     return r;
 }
 

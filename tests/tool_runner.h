@@ -27,8 +27,13 @@ struct RunLimits {
 };
 
 // Runs the tool in `dir` with stdin from an empty file and waits for it.
+// After a successful run, every merged image in `dir` must pass
+// Tolp_image_check (TOLP_CHECKER names it; it always runs natively).
 RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
                    RunLimits limits = {});
+
+// Runs Tolp_image_check in `dir` on the named images.
+RunResult run_checker(const fs::path& dir, const std::vector<std::string>& images);
 
 // The tool's path as it is started, and as the tool sees its own name.
 std::string tool_path();
