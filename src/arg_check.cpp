@@ -11,8 +11,8 @@ namespace {
 constexpr std::size_t separator_positions[] = {2, 5, 8, 11, 14};
 
 bool is_mac_character(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') ||
-           c == ' ' || c == '-';
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ' ' ||
+           c == '-';
 }
 
 // Value of a hex digit, or -1 for anything else.

@@ -9,6 +9,9 @@
 #ifndef TOLP_CONSOLE_TEXTS_H
 #define TOLP_CONSOLE_TEXTS_H
 
+// Kept out of automatic formatting, which would put every piece of a text on
+// a line of its own.
+// clang-format off
 namespace text {
 
 // Run sequence.
@@ -81,5 +84,6 @@ inline constexpr char too_large[] =
     "file too large: %s is %ld bytes, limit %ld bytes !\n";
 
 }  // namespace text
+// clang-format on
 
 #endif

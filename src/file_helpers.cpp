@@ -74,8 +74,7 @@ bool target_writable(const fs::path& target) {
 
 int open_exclusive(const std::string& name) {
 #ifdef _WIN32
-    return _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY,
-                 _S_IREAD | _S_IWRITE);
+    return _open(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
 #else
     return open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
 #endif
@@ -103,13 +102,12 @@ bool sync_to_disk(std::FILE* f) {
 // Creates a new, uniquely named file beside `target` and opens it for
 // writing; `temp` receives its name.
 std::FILE* create_temporary(const fs::path& target, std::string& temp) {
-    std::mt19937_64 pick(static_cast<std::uint64_t>(
-        std::chrono::steady_clock::now().time_since_epoch().count()));
+    std::mt19937_64 pick(
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
     const std::string stem = "." + target.filename().string() + ".";
     for (int attempt = 0; attempt < 100; ++attempt) {
         char tag[17];
-        std::snprintf(tag, sizeof tag, "%016llx",
-                      static_cast<unsigned long long>(pick()));
+        std::snprintf(tag, sizeof tag, "%016llx", static_cast<unsigned long long>(pick()));
         temp = (target.parent_path() / (stem + tag + ".tmp")).string();
         int fd = open_exclusive(temp);
         if (fd >= 0) {

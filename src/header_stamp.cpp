@@ -34,9 +34,8 @@ std::uint32_t read_little_endian32(const std::uint8_t* at) {
            static_cast<std::uint32_t>(at[1]) << 8 | at[0];
 }
 
-std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size,
-                           std::uint32_t file_sumcheck, std::uint32_t burn_times,
-                           const std::uint8_t* mac_buf) {
+std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size, std::uint32_t file_sumcheck,
+                           std::uint32_t burn_times, const std::uint8_t* mac_buf) {
     put_little_endian32(page + checksum_offset, file_sumcheck);
     put_little_endian32(page + count_offset, burn_times);
     std::uint32_t check_sum = 0;

@@ -25,9 +25,8 @@ inline constexpr std::size_t mac_sum_offset = 142;
 inline constexpr std::size_t header_fields_end = 144;
 
 // Stamps the fields into `page` (at least 144 bytes) and returns the MAC sum.
-std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size,
-                           std::uint32_t file_sumcheck, std::uint32_t burn_times,
-                           const std::uint8_t* mac_buf);
+std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size, std::uint32_t file_sumcheck,
+                           std::uint32_t burn_times, const std::uint8_t* mac_buf);
 
 // Field readers, as the programmer decodes the page.
 std::uint32_t read_big_endian32(const std::uint8_t* at);

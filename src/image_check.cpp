@@ -74,8 +74,8 @@ std::string printed(const char* format, std::uint32_t a, std::uint32_t b) {
 
 std::string mac_string(const std::uint8_t* mac) {
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%02X %02X %02X %02X %02X %02X", mac[0], mac[1], mac[2],
-                  mac[3], mac[4], mac[5]);
+    std::snprintf(buf, sizeof buf, "%02X %02X %02X %02X %02X %02X", mac[0], mac[1], mac[2], mac[3],
+                  mac[4], mac[5]);
     return buf;
 }
 
@@ -97,12 +97,13 @@ void check_name(Report& report, const NameFields& name, const std::uint8_t* head
     if (field_present(report, "name MAC", mac_offset, mac_size, download_length)) {
         std::uint8_t decoded[mac_size] = {};
         const bool decodes = mac_text_fault(name.mac_text.c_str()) == MacFault::none;
-        if (decodes) str_to_hex(reinterpret_cast<const unsigned char*>(name.mac_text.c_str()), decoded);
-        report.check("name MAC", decodes && std::memcmp(decoded, header + mac_offset, mac_size) == 0,
+        if (decodes)
+            str_to_hex(reinterpret_cast<const unsigned char*>(name.mac_text.c_str()), decoded);
+        report.check("name MAC",
+                     decodes && std::memcmp(decoded, header + mac_offset, mac_size) == 0,
                      !decodes ? "'" + name.mac_text + "' is not a valid MAC text"
                               : "name says " + mac_string(decoded) + ", stamped " +
                                     mac_string(header + mac_offset));
-
     }
     if (field_present(report, "name checksum", checksum_offset, 4, download_length)) {
         const std::uint32_t stamped = read_little_endian32(header + checksum_offset);
@@ -126,8 +127,8 @@ void check_fields(Report& report, const std::uint8_t* header, std::size_t downlo
                      printed("stamped %08X, computed %08X", stamped, computed));
     }
     if (field_present(report, "count", count_offset, 4, download_length)) {
-        report.line("count: %d",
-                    static_cast<int>(static_cast<std::int32_t>(read_little_endian32(header + count_offset))));
+        report.line("count: %d", static_cast<int>(static_cast<std::int32_t>(
+                                     read_little_endian32(header + count_offset))));
     }
     if (field_present(report, "MAC", mac_offset, mac_size, download_length)) {
         report.line("MAC: %s", mac_string(header + mac_offset).c_str());

@@ -13,8 +13,8 @@
 inline constexpr std::size_t smallest_checkable_image = 0xD000 + 20;
 
 struct CheckReport {
-    std::string text;      // the report lines, each ending in "\n"
-    bool failed = false;   // some check found a difference
+    std::string text;        // the report lines, each ending in "\n"
+    bool failed = false;     // some check found a difference
     bool too_short = false;  // not even the length field is there
 };
 

@@ -51,8 +51,8 @@ void place(std::uint8_t* merged, std::size_t offset, ImageBytes image) {
 
 }  // namespace
 
-void lay_out_merged(std::uint8_t* merged, std::size_t total, ImageBytes offline,
-                    ImageBytes ramboot, ImageBytes download) {
+void lay_out_merged(std::uint8_t* merged, std::size_t total, ImageBytes offline, ImageBytes ramboot,
+                    ImageBytes download) {
     std::memset(merged, erased_byte, total);
     place(merged, offline_offset, offline);
     place(merged, ramboot_offset, ramboot);
@@ -68,7 +68,8 @@ void merge_file(const char* file_name) {
     const SourceImage ramboot =
         read_source(ramboot_path, GetBinSize(ramboot_path), room_at(ramboot_offset, total));
     // Exactly the size measured above: a file that changed since fails the read.
-    const SourceImage download = read_source(download_path, bin_size, room_at(download_offset, total));
+    const SourceImage download =
+        read_source(download_path, bin_size, room_at(download_offset, total));
     lay_out_merged(merged.get(), total, offline.view(), ramboot.view(), download.view());
     write_bin(file_name, merged.get(), static_cast<std::int32_t>(total));
     std::printf(text::merge_done);

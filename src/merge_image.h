@@ -26,7 +26,9 @@ struct ImageBytes {
     std::size_t size;
 };
 
-inline std::size_t merged_size(std::uint32_t bin_size) { return download_offset + bin_size; }
+inline std::size_t merged_size(std::uint32_t bin_size) {
+    return download_offset + bin_size;
+}
 
 // Bytes an image placed at `offset` may take before it would run past the
 // end of a merged image of `total` bytes.
@@ -36,8 +38,8 @@ inline std::size_t room_at(std::size_t offset, std::size_t total) {
 
 // Fills `merged` (`total` bytes) with 0xFF and copies the three images at
 // their offsets in this order. Each must fit its room_at.
-void lay_out_merged(std::uint8_t* merged, std::size_t total, ImageBytes offline,
-                    ImageBytes ramboot, ImageBytes download);
+void lay_out_merged(std::uint8_t* merged, std::size_t total, ImageBytes offline, ImageBytes ramboot,
+                    ImageBytes download);
 
 // Reads the three images, lays them out and writes the merged image as
 // `file_name`. Stops the process on an image too long for the merged image

@@ -42,9 +42,9 @@ std::uint32_t step_byte(std::uint32_t crc, std::uint8_t b) {
 std::uint32_t step_8_bytes(std::uint32_t crc, const std::uint8_t* b) {
     crc ^= static_cast<std::uint32_t>(b[0]) << 24 | static_cast<std::uint32_t>(b[1]) << 16 |
            static_cast<std::uint32_t>(b[2]) << 8 | b[3];
-    return tables[7][crc >> 24] ^ tables[6][(crc >> 16) & 0xFF] ^
-           tables[5][(crc >> 8) & 0xFF] ^ tables[4][crc & 0xFF] ^ tables[3][b[4]] ^
-           tables[2][b[5]] ^ tables[1][b[6]] ^ tables[0][b[7]];
+    return tables[7][crc >> 24] ^ tables[6][(crc >> 16) & 0xFF] ^ tables[5][(crc >> 8) & 0xFF] ^
+           tables[4][crc & 0xFF] ^ tables[3][b[4]] ^ tables[2][b[5]] ^ tables[1][b[6]] ^
+           tables[0][b[7]];
 }
 
 // Sizes the image, reporting a failure with the system's reason; returns -1
@@ -78,8 +78,8 @@ std::uint32_t walk_pages(const std::uint8_t* buf, std::uint32_t bin_size) {
         crc123 = crc32(crc123, bufa, bytes);
         std::printf(text::page_progress, static_cast<int>(i), crc123);
     }
-    std::printf(text::page_summary, static_cast<int>(PageCNT), static_cast<int>(remain),
-                crc123, static_cast<int>(i));
+    std::printf(text::page_summary, static_cast<int>(PageCNT), static_cast<int>(remain), crc123,
+                static_cast<int>(i));
     return crc123;
 }
 

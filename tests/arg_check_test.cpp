@@ -24,7 +24,7 @@ TEST(MacText, ChecksRunInOrderLengthSeparatorCharacter) {
         {"11-22-33-44-55:6G", MacFault::separator},  // separator before characters
         {"11-22-33-44-55-6G", MacFault::character},
         {"11-22-33-44-55-6\x80", MacFault::character},
-        {"11-22-33-44-55-6\xC0\xA1", MacFault::length},  // 18 bytes
+        {"11-22-33-44-55-6\xC0\xA1", MacFault::length},    // 18 bytes
         {"11-22-33-44-55-\xC0\xA1", MacFault::character},  // 17 bytes
         {"g1-22-33-44-55-66", MacFault::character},
     };

@@ -65,23 +65,35 @@ struct AcceptedCase {
 TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
     const AcceptedCase cases[] = {
         {"11-22-33-AA-bb-Cc", "500",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD" "burn_times=500\nmac:11-22-33-AA-bb-Cc\n"
-         "0X11 0X22 0X33 0XAA 0XBB 0XCC \n", "_500.bin"},
+         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
+         "burn_times=500\nmac:11-22-33-AA-bb-Cc\n"
+         "0X11 0X22 0X33 0XAA 0XBB 0XCC \n",
+         "_500.bin"},
         {"01-AB-00-10-FF-7C", "1",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD" "burn_times=1\nmac:01-AB-00-10-FF-7C\n"
-         "0X1 0XAB 0 0X10 0XFF 0X7C \n", "_1.bin"},
+         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
+         "burn_times=1\nmac:01-AB-00-10-FF-7C\n"
+         "0X1 0XAB 0 0X10 0XFF 0X7C \n",
+         "_1.bin"},
         {"1 -22-33-44-55-66", "99999999",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD" "burn_times=99999999\nmac:1 -22-33-44-55-66\n"
-         "0X1 0X22 0X33 0X44 0X55 0X66 \n", "_99999999.bin"},
+         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
+         "burn_times=99999999\nmac:1 -22-33-44-55-66\n"
+         "0X1 0X22 0X33 0X44 0X55 0X66 \n",
+         "_99999999.bin"},
         {"-----------------", "-9999999",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD" "burn_times=-9999999\nmac:-----------------\n"
-         "0 0 0 0 0 0 \n", "_-9999999.bin"},
+         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
+         "burn_times=-9999999\nmac:-----------------\n"
+         "0 0 0 0 0 0 \n",
+         "_-9999999.bin"},
         {"0A- A-A -  -ff-FF", "  12abc",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD" "burn_times=12\nmac:0A- A-A -  -ff-FF\n"
-         "0XA 0XA 0XA 0 0XFF 0XFF \n", "_12.bin"},
+         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
+         "burn_times=12\nmac:0A- A-A -  -ff-FF\n"
+         "0XA 0XA 0XA 0 0XFF 0XFF \n",
+         "_12.bin"},
         {"aa-bb-cc-dd-ee-ff", "-1",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD" "burn_times=-1\nmac:aa-bb-cc-dd-ee-ff\n"
-         "0XAA 0XBB 0XCC 0XDD 0XEE 0XFF \n", "_-1.bin"},
+         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
+         "burn_times=-1\nmac:aa-bb-cc-dd-ee-ff\n"
+         "0XAA 0XBB 0XCC 0XDD 0XEE 0XFF \n",
+         "_-1.bin"},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -89,7 +101,8 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
         put_images(dir, {"", "", download});
         const RunResult r = run_tool(dir.path(), {c.mac, c.count});
         EXPECT_EQ(r.status, 0) << c.mac;
-        const Bytes head = echo_transcript({c.mac, c.count}) + c.echo + loading_transcript(download);
+        const Bytes head =
+            echo_transcript({c.mac, c.count}) + c.echo + loading_transcript(download);
         EXPECT_TRUE(same_bytes(console(head), r.out.substr(0, console(head).size()))) << c.mac;
         const std::string name = c.mac + fmt("_%08X", reference_checksum(download)) + c.name_tail;
         EXPECT_EQ(dir.listing().count(name), 1u) << name;

@@ -23,8 +23,7 @@ struct TextCase {
 };
 
 const TextCase text_cases[] = {
-    {"arg_count", text::arg_count,
-     "D7 DC D3 D0 25 64 B8 F6 C3 FC C1 EE D0 D0 B2 CE CA FD 0A"},
+    {"arg_count", text::arg_count, "D7 DC D3 D0 25 64 B8 F6 C3 FC C1 EE D0 D0 B2 CE CA FD 0A"},
     {"need_mac_and_count", text::need_mac_and_count,
      "c3 fc c1 ee b2 ce ca fd d6 d0 c7 eb bc d3 c9 cf 4d 41 43 bb f9 b5 d8 d6 b7 bc"
      " b0 cf de d6 c6 c9 d5 c2 bc b5 c4 b4 ce ca fd a3 a1 0a"},
@@ -33,12 +32,10 @@ const TextCase text_cases[] = {
      " b4 ce ca fd a3 a1 0a"},
     {"echo_program", text::echo_program,
      "bf c9 20 d6 b4 20 d0 d0 ce c4 20 bc fe 20 c3 fb 3a 25 73 0a"},
-    {"echo_first", text::echo_first,
-     "b5 da d2 bb b8 f6 c3 fc c1 ee d0 d0 b2 ce ca fd 3a 25 73 0a"},
+    {"echo_first", text::echo_first, "b5 da d2 bb b8 f6 c3 fc c1 ee d0 d0 b2 ce ca fd 3a 25 73 0a"},
     {"echo_second", text::echo_second,
      "b5 da b6 fe b8 f6 c3 fc c1 ee d0 d0 b2 ce ca fd 3a 25 73 0a"},
-    {"mac_bad_length", text::mac_bad_length,
-     "4d 41 43 d0 f2 ba c5 b8 f1 ca bd b2 bb b6 d4 21 0a"},
+    {"mac_bad_length", text::mac_bad_length, "4d 41 43 d0 f2 ba c5 b8 f1 ca bd b2 bb b6 d4 21 0a"},
     {"mac_bad_separator", text::mac_bad_separator,
      "4d 41 43 d0 f2 ba c5 b8 f1 ca bd b2 bb b6 d4 21 21 0a"},
     {"mac_bad_character", text::mac_bad_character,

@@ -22,8 +22,7 @@ Bytes fmt(const char* format, ...) {
 Bytes echo_transcript(const std::vector<std::string>& args) {
     return fmt(text::arg_count, static_cast<int>(args.size())) +
            fmt(text::echo_program, program_name_seen().c_str()) +
-           fmt(text::echo_first, args.at(0).c_str()) +
-           fmt(text::echo_second, args.at(1).c_str());
+           fmt(text::echo_first, args.at(0).c_str()) + fmt(text::echo_second, args.at(1).c_str());
 }
 
 #include <algorithm>
@@ -53,7 +52,8 @@ Bytes loading_transcript(const Bytes& download) {
     Bytes out = fmt("Size of file: %ld bytes.\n\n", static_cast<long>(size));
     int i = 1;
     for (; i < pages; ++i) {
-        const Bytes upto = download.substr(0, std::min(size, static_cast<std::size_t>(i + 1) * 256));
+        const Bytes upto =
+            download.substr(0, std::min(size, static_cast<std::size_t>(i + 1) * 256));
         out += fmt("\ncrc:%d:%x\n", i, reference_checksum(upto));
     }
     return out + fmt("PageCNT:%dremain:%dfile_sumcheck:%x i:%d\n", pages, remain,
@@ -75,7 +75,9 @@ Bytes usual_run_transcript(const Bytes& download) {
 
 Bytes stamped(const Bytes& download, const std::uint8_t mac[6], std::uint32_t count) {
     Bytes page(256, '\0');
-    std::copy(download.begin(), download.begin() + static_cast<long>(std::min<std::size_t>(256, download.size())), page.begin());
+    std::copy(download.begin(),
+              download.begin() + static_cast<long>(std::min<std::size_t>(256, download.size())),
+              page.begin());
     const std::uint32_t size = static_cast<std::uint32_t>(download.size());
     const std::uint32_t sum = reference_checksum(download);
     unsigned mac_sum = 0;
@@ -91,7 +93,9 @@ Bytes stamped(const Bytes& download, const std::uint8_t mac[6], std::uint32_t co
     page[142] = static_cast<char>(mac_sum);
     page[143] = static_cast<char>(mac_sum >> 8);
     Bytes out = download;
-    std::copy(page.begin(), page.begin() + static_cast<long>(std::min<std::size_t>(256, out.size())), out.begin());
+    std::copy(page.begin(),
+              page.begin() + static_cast<long>(std::min<std::size_t>(256, out.size())),
+              out.begin());
     return out;
 }
 

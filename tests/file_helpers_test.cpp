@@ -43,7 +43,13 @@ protected:
 };
 
 #define EXPECT_CHILD(setup, statement, status) \
-    EXPECT_EXIT({ setup; statement; std::exit(0); }, ExitedWithCode(status), "")
+    EXPECT_EXIT(                               \
+        {                                      \
+            setup;                             \
+            statement;                         \
+            std::exit(0);                      \
+        },                                     \
+        ExitedWithCode(status), "")
 
 TEST_F(FileHelpers, GetBinSizeMeasuresRegularFilesOnly) {
     dir.write("empty", "");
@@ -60,12 +66,15 @@ TEST_F(FileHelpers, GetBinSizeMeasuresRegularFilesOnly) {
 TEST_F(FileHelpers, ReadBinReadsExactlyTheBytesAsked) {
     const Bytes image = pattern_bytes(3000, 1);
     dir.write("image", image);
-    EXPECT_CHILD(child_setup(), {
-        char got[3000];
-        read_bin(path("image").c_str(), got, 3000);
-        if (std::memcmp(got, image.data(), 3000) != 0) std::exit(3);
-        read_bin(path("image").c_str(), got, 0);
-    }, 0);
+    EXPECT_CHILD(
+        child_setup(),
+        {
+            char got[3000];
+            read_bin(path("image").c_str(), got, 3000);
+            if (std::memcmp(got, image.data(), 3000) != 0) std::exit(3);
+            read_bin(path("image").c_str(), got, 0);
+        },
+        0);
     EXPECT_EQ(output(), "");
 }
 
@@ -81,28 +90,34 @@ TEST_F(FileHelpers, ReadBinStopsOnMissingFolderOrShortFile) {
         {"short", "\nCan not read the path: " + path("short") + " \n"},
     };
     for (const auto& c : cases) {
-        EXPECT_CHILD(child_setup(), {
-            char got[10];
-            read_bin(path(c.name).c_str(), got, 10);
-        }, 255) << c.name;
+        EXPECT_CHILD(
+            child_setup(),
+            {
+                char got[10];
+                read_bin(path(c.name).c_str(), got, 10);
+            },
+            255)
+            << c.name;
         EXPECT_TRUE(same_bytes(c.message, output())) << c.name;
     }
 }
 
 TEST_F(FileHelpers, WriteBinCreatesOrReplacesAndLeavesNoTemporary) {
     dir.write("old", pattern_bytes(5000, 2));
-    fs::permissions(dir / "old", fs::perms::owner_read | fs::perms::owner_write |
-                                     fs::perms::group_read);
+    fs::permissions(dir / "old",
+                    fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     dir.write("emptied", "stale");
     const Bytes fresh = pattern_bytes(700, 3);
-    EXPECT_CHILD(child_setup(), {
-        write_bin(path("new").c_str(), fresh.data(), 700);
-        write_bin(path("old").c_str(), fresh.data(), 700);
-        write_bin(path("emptied").c_str(), fresh.data(), 0);
-    }, 0);
+    EXPECT_CHILD(
+        child_setup(),
+        {
+            write_bin(path("new").c_str(), fresh.data(), 700);
+            write_bin(path("old").c_str(), fresh.data(), 700);
+            write_bin(path("emptied").c_str(), fresh.data(), 0);
+        },
+        0);
     EXPECT_EQ(output(), "");
-    EXPECT_TRUE(same_listing({{"new", fresh}, {"old", fresh}, {"emptied", ""}},
-                             dir.listing()));
+    EXPECT_TRUE(same_listing({{"new", fresh}, {"old", fresh}, {"emptied", ""}}, dir.listing()));
     EXPECT_EQ(fs::status(dir / "old").permissions(),
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }

@@ -23,18 +23,19 @@ TEST(ImageCheck, ReportsEveryFieldOfAGoodImage) {
     const auto before = dir.listing();
     const RunResult r = run_checker(dir.path(), {name});
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(same_bytes(name + "\n"
-                           "  download image length: 259 bytes\n"
-                           "  size: file 53507 bytes, expected 0xD000 + 259 = 53507: OK\n"
-                           "  checksum: stamped 6B1DDC00, computed 6B1DDC00: OK\n"
-                           "  count: 500\n"
-                           "  MAC: 11 22 33 44 55 66\n"
-                           "  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"
-                           "  name MAC: name says 11 22 33 44 55 66, stamped 11 22 33 44 55 66: OK\n"
-                           "  name checksum: name says 6B1DDC00, stamped 6B1DDC00: OK\n"
-                           "  name count: name says 500, stamped 500: OK\n"
-                           "  result: consistent\n",
-                           r.out));
+    EXPECT_TRUE(
+        same_bytes(name + "\n"
+                          "  download image length: 259 bytes\n"
+                          "  size: file 53507 bytes, expected 0xD000 + 259 = 53507: OK\n"
+                          "  checksum: stamped 6B1DDC00, computed 6B1DDC00: OK\n"
+                          "  count: 500\n"
+                          "  MAC: 11 22 33 44 55 66\n"
+                          "  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"
+                          "  name MAC: name says 11 22 33 44 55 66, stamped 11 22 33 44 55 66: OK\n"
+                          "  name checksum: name says 6B1DDC00, stamped 6B1DDC00: OK\n"
+                          "  name count: name says 500, stamped 500: OK\n"
+                          "  result: consistent\n",
+                   r.out));
     EXPECT_TRUE(same_listing(before, dir.listing())) << "the checker wrote something";
 }
 
@@ -87,9 +88,10 @@ TEST(ImageCheck, ShortDownloadImagesReportAbsentFields) {
     const std::string name = make_image(dir, Bytes(100, 'z'));
     const RunResult r = run_checker(dir.path(), {name});
     EXPECT_EQ(r.status, 0) << r.out;
-    for (const char* line : {"  MAC: absent (the download image ends at byte 100 of the header page)\n",
-                             "  MAC sum: absent (the download image ends at byte 100 of the header page)\n",
-                             "  count: 500\n", "  name count: name says 500, stamped 500: OK\n"}) {
+    for (const char* line :
+         {"  MAC: absent (the download image ends at byte 100 of the header page)\n",
+          "  MAC sum: absent (the download image ends at byte 100 of the header page)\n",
+          "  count: 500\n", "  name count: name says 500, stamped 500: OK\n"}) {
         EXPECT_NE(r.out.find(line), Bytes::npos) << line << r.out;
     }
 }

@@ -35,7 +35,8 @@ TEST(FileName, TakesTheMacAsTypedAndFitsEveryAcceptedCount) {
     } cases[] = {
         {"11-22-33-44-55-66", 0x0012ABCD, 500, "11-22-33-44-55-66_0012ABCD_500.bin", true},
         {"1 -22-33-44-55-66", 0, 1, "1 -22-33-44-55-66_00000000_1.bin", true},
-        {"aa-bb-cc-dd-ee-ff", 0xFFFFFFFF, 99999999, "aa-bb-cc-dd-ee-ff_FFFFFFFF_99999999.bin", true},
+        {"aa-bb-cc-dd-ee-ff", 0xFFFFFFFF, 99999999, "aa-bb-cc-dd-ee-ff_FFFFFFFF_99999999.bin",
+         true},
         {"11-22-33-44-55-66", 1, static_cast<std::uint32_t>(-9999999),
          "11-22-33-44-55-66_00000001_-9999999.bin", true},
         {"11-22-33-44-55-66", 1, 100000000, "11-22-33-44-55-66_00000001_10000000.bin", false},

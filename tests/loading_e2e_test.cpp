@@ -28,7 +28,8 @@ TEST(Loading, TheAbcImageHasTheKnownChecksum) {
     put_images(dir, {"", "", Bytes(256, '\0') + "abc"});
     const RunResult r = run_tool(dir.path(), usual_args);
     const Bytes walk =
-        "Size of file: 259 bytes.\n\n\ncrc:1:6b1ddc00\nPageCNT:2remain:3file_sumcheck:6b1ddc00 i:2\n";
+        "Size of file: 259 bytes.\n\n\ncrc:1:6b1ddc00\nPageCNT:2remain:3file_sumcheck:6b1ddc00 "
+        "i:2\n";
     EXPECT_NE(r.out.find(console(walk)), Bytes::npos);
     EXPECT_EQ(dir.listing().count("11-22-33-44-55-66_6B1DDC00_500.bin"), 1u);
 }
@@ -37,8 +38,9 @@ TEST(Loading, EmptyImageSummary) {
     TempDir dir;
     put_images(dir, {"", "", ""});
     const RunResult r = run_tool(dir.path(), usual_args);
-    EXPECT_NE(r.out.find(console("Size of file: 0 bytes.\n\nPageCNT:0remain:256file_sumcheck:0 i:1\n")),
-              Bytes::npos);
+    EXPECT_NE(
+        r.out.find(console("Size of file: 0 bytes.\n\nPageCNT:0remain:256file_sumcheck:0 i:1\n")),
+        Bytes::npos);
 }
 
 TEST(Loading, OversizeImageIsRefusedAndNothingIsWritten) {
@@ -47,10 +49,11 @@ TEST(Loading, OversizeImageIsRefusedAndNothingIsWritten) {
     put_images(dir, images);
     const RunResult r = run_tool(dir.path(), usual_args);
     EXPECT_EQ(r.status, 255);
-    const Bytes expected = echo_transcript(usual_args) +
-                           arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n") +
-                           "Size of file: 204801 bytes.\n\n"
-                           "file too large: ./download.bin is 204801 bytes, limit 204800 bytes !\n";
+    const Bytes expected =
+        echo_transcript(usual_args) +
+        arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n") +
+        "Size of file: 204801 bytes.\n\n"
+        "file too large: ./download.bin is 204801 bytes, limit 204800 bytes !\n";
     EXPECT_TRUE(same_bytes(console(expected), r.out));
     EXPECT_TRUE(same_listing({{"offline.bin", images.offline},
                               {"ramboot.bin", images.ramboot},
@@ -76,8 +79,8 @@ TEST(Loading, MissingOrFolderDownloadImageIsReportedOnBothStreams) {
             arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n") +
             "\nCan not open the path: ./download.bin \n";
         EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.reason;
-        auto expected_files = std::map<std::string, Bytes>{{"offline.bin", "offline"},
-                                                           {"ramboot.bin", "ramboot"}};
+        auto expected_files =
+            std::map<std::string, Bytes>{{"offline.bin", "offline"}, {"ramboot.bin", "ramboot"}};
         if (c.folder) expected_files["download.bin"] = "<dir>";
         EXPECT_TRUE(same_listing(expected_files, dir.listing())) << c.reason;
     }

@@ -9,7 +9,9 @@
 
 namespace {
 
-const std::uint8_t* bytes_of(const char* s) { return reinterpret_cast<const std::uint8_t*>(s); }
+const std::uint8_t* bytes_of(const char* s) {
+    return reinterpret_cast<const std::uint8_t*>(s);
+}
 
 TEST(Crc32, MatchesTheCheckValues) {
     EXPECT_EQ(crc32(0, bytes_of("abc"), 3), 0x6B1DDC00u);
@@ -33,16 +35,16 @@ TEST(Crc32, TableVersionAgreesWithTheBitwiseDefinition) {
     }
     // Carrying the value page by page is one pass over the whole.
     const std::uint32_t whole = crc32(0, data.data(), 700);
-    EXPECT_EQ(crc32(crc32(crc32(0, data.data(), 256), data.data() + 256, 256), data.data() + 512,
-                    188),
-              whole);
+    EXPECT_EQ(
+        crc32(crc32(crc32(0, data.data(), 256), data.data() + 256, 256), data.data() + 512, 188),
+        whole);
 }
 
 TEST(PageArithmetic, CountsPagesAndTheLastPageBytes) {
     const struct {
         std::uint32_t size, pages, remain;
     } cases[] = {
-        {0, 0, 256}, {1, 1, 1}, {256, 1, 256}, {257, 2, 1},
+        {0, 0, 256}, {1, 1, 1},     {256, 1, 256},      {257, 2, 1},
         {259, 2, 3}, {512, 2, 256}, {204800, 800, 256}, {204799, 800, 255},
     };
     for (const auto& c : cases) {

@@ -59,8 +59,9 @@ TEST(RunSequence, AWholeRunWithAnExtraArgumentNeverReadsInput) {
     args.push_back("extra");
     PipedRun run(dir.path(), args);  // input held open: a read would block
     EXPECT_EQ(run.finish(30), 0);
-    const Bytes expected = fmt(text::arg_count, 3) +
-                           usual_run_transcript(images.download).substr(fmt(text::arg_count, 2).size());
+    const Bytes expected =
+        fmt(text::arg_count, 3) +
+        usual_run_transcript(images.download).substr(fmt(text::arg_count, 2).size());
     EXPECT_TRUE(same_bytes(console(expected), run.read_output(expected.size() + 1, 5)));
     EXPECT_TRUE(same_listing(usual_result(images), dir.listing()));
 }

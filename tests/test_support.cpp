@@ -33,7 +33,9 @@ void TempDir::write(const std::string& name, const Bytes& bytes) const {
     write_file(path_ / name, bytes);
 }
 
-Bytes TempDir::read(const std::string& name) const { return read_file(path_ / name); }
+Bytes TempDir::read(const std::string& name) const {
+    return read_file(path_ / name);
+}
 
 std::map<std::string, Bytes> TempDir::listing() const {
     std::map<std::string, Bytes> entries;
@@ -93,10 +95,10 @@ std::string hex_window(const Bytes& b, std::size_t at) {
     if (expected == actual) return ::testing::AssertionSuccess();
     auto diff = std::mismatch(expected.begin(), expected.end(), actual.begin(), actual.end());
     const auto at = static_cast<std::size_t>(diff.first - expected.begin());
-    return ::testing::AssertionFailure()
-           << "sizes " << expected.size() << " expected, " << actual.size()
-           << " actual; first difference at offset " << at << "\n  expected:"
-           << hex_window(expected, at) << "\n  actual:  " << hex_window(actual, at);
+    return ::testing::AssertionFailure() << "sizes " << expected.size() << " expected, "
+                                         << actual.size() << " actual; first difference at offset "
+                                         << at << "\n  expected:" << hex_window(expected, at)
+                                         << "\n  actual:  " << hex_window(actual, at);
 }
 
 ::testing::AssertionResult same_listing(const std::map<std::string, Bytes>& expected,

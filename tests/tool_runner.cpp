@@ -50,8 +50,7 @@ std::vector<std::string> command_for(const std::vector<std::string>& args) {
 
 // Polls for the child's end; kills it after `seconds`. Returns the raw status.
 int wait_for(pid_t pid, double seconds, bool* timed_out) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration<double>(seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     int raw = 0;
     while (waitpid(pid, &raw, WNOHANG) == 0) {
         if (std::chrono::steady_clock::now() > deadline) {
@@ -65,17 +64,27 @@ int wait_for(pid_t pid, double seconds, bool* timed_out) {
     return raw;
 }
 
-int status_of(int raw) { return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw); }
+int status_of(int raw) {
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
 
 }  // namespace
 
-std::string tool_path() { return env_or("TOLP_TOOL", TOLP_DEFAULT_TOOL); }
+std::string tool_path() {
+    return env_or("TOLP_TOOL", TOLP_DEFAULT_TOOL);
+}
 
-std::string program_name_seen() { return env_or("TOLP_PROGRAM_NAME", tool_path()); }
+std::string program_name_seen() {
+    return env_or("TOLP_PROGRAM_NAME", tool_path());
+}
 
-bool launched() { return !env_or("TOLP_LAUNCHER", "").empty(); }
+bool launched() {
+    return !env_or("TOLP_LAUNCHER", "").empty();
+}
 
-bool crlf_console() { return env_or("TOLP_CRLF", "0") == "1"; }
+bool crlf_console() {
+    return env_or("TOLP_CRLF", "0") == "1";
+}
 
 Bytes console(const Bytes& text) {
     if (!crlf_console()) return text;
@@ -91,8 +100,7 @@ namespace {
 
 // Reads both pipes until the tool closes them, or until the deadline.
 void drain(int out_fd, int err_fd, RunResult& r, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration<double>(seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
     Bytes* sinks[2] = {&r.out, &r.err};
     int open_fds = 2;
@@ -122,8 +130,7 @@ void drain(int out_fd, int err_fd, RunResult& r, double seconds) {
 
 // Output goes through pipes, not files, so that a file-size limit applies
 // only to the files the tool itself writes.
-RunResult run_command(const fs::path& dir, const std::vector<std::string>& cmd,
-                      RunLimits limits) {
+RunResult run_command(const fs::path& dir, const std::vector<std::string>& cmd, RunLimits limits) {
     TempDir capture;  // kept apart from `dir`, whose every file is checked
     const fs::path in = capture / "stdin";
     write_file(in, "");
@@ -152,7 +159,9 @@ RunResult run_command(const fs::path& dir, const std::vector<std::string>& cmd,
     return r;
 }
 
-std::string checker_path() { return env_or("TOLP_CHECKER", TOLP_DEFAULT_CHECKER); }
+std::string checker_path() {
+    return env_or("TOLP_CHECKER", TOLP_DEFAULT_CHECKER);
+}
 
 RunResult run_checker(const fs::path& dir, const std::vector<std::string>& images) {
     std::vector<std::string> cmd{checker_path()};
@@ -168,8 +177,9 @@ void expect_merged_images_check(const fs::path& dir) {
     std::vector<std::string> merged;
     for (const auto& e : fs::directory_iterator(dir)) {
         const std::string name = e.path().filename().string();
-        if (e.is_regular_file() && name.size() > 4 && name.compare(name.size() - 4, 4, ".bin") == 0 &&
-            name != "download.bin" && name != "offline.bin" && name != "ramboot.bin") {
+        if (e.is_regular_file() && name.size() > 4 &&
+            name.compare(name.size() - 4, 4, ".bin") == 0 && name != "download.bin" &&
+            name != "offline.bin" && name != "ramboot.bin") {
             merged.push_back(name);
         }
     }
@@ -181,8 +191,7 @@ void expect_merged_images_check(const fs::path& dir) {
     }
 }
 
-RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
-                   RunLimits limits) {
+RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args, RunLimits limits) {
     RunResult r = run_command(dir, command_for(args), limits);
     if (r.status == 0) expect_merged_images_check(dir);
     return r;
@@ -214,8 +223,7 @@ PipedRun::~PipedRun() {
 
 Bytes PipedRun::read_output(std::size_t size, double seconds) {
     Bytes got;
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration<double>(seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (got.size() < size) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());

@@ -13,8 +13,9 @@ Bytes hex_bytes(std::initializer_list<int> values) {
     return out;
 }
 
-const Bytes usual_head = echo_transcript(usual_args) +
-                         arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n");
+const Bytes usual_head =
+    echo_transcript(usual_args) +
+    arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n");
 
 TEST(Stamping, HeaderFieldsOfTheAbcImage) {
     TempDir dir;
@@ -29,8 +30,9 @@ TEST(Stamping, HeaderFieldsOfTheAbcImage) {
     EXPECT_TRUE(same_bytes(hex_bytes({0xF4, 0x01, 0x00, 0x00}), got.substr(72, 4)));
     EXPECT_TRUE(same_bytes(hex_bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x65, 0x01}),
                            got.substr(136, 8)));
-    EXPECT_NE(r.out.find(console("\nlength:103\n00 259updata mac success !\nmerge file success !\n")),
-              Bytes::npos);
+    EXPECT_NE(
+        r.out.find(console("\nlength:103\n00 259updata mac success !\nmerge file success !\n")),
+        Bytes::npos);
     const Bytes merged_image = dir.read("11-22-33-44-55-66_6B1DDC00_500.bin");
     EXPECT_TRUE(same_bytes(Bytes(0xD000, '\xFF') + got, merged_image));
 }
@@ -103,8 +105,8 @@ struct LayoutCase {
 
 TEST(Merge, LayoutPlacesEachImageAndFillsTheGaps) {
     const LayoutCase cases[] = {
-        {0, 0, 1000},    {100, 10, 1000},  {0, 0, 0},         {40960, 12288, 204800},
-        {45000, 10, 1000}, {100, 13000, 1000}, {53248, 0, 0},   {20, 12288 + 5000, 5000},
+        {0, 0, 1000},      {100, 10, 1000},    {0, 0, 0},     {40960, 12288, 204800},
+        {45000, 10, 1000}, {100, 13000, 1000}, {53248, 0, 0}, {20, 12288 + 5000, 5000},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -124,7 +126,8 @@ TEST(Merge, OverlongImagesRunOnAndTheLaterImageWins) {
     const Images images{pattern_bytes(45000, 31), pattern_bytes(10, 32), pattern_bytes(1000, 33)};
     put_images(dir, images);
     ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
-    const Bytes got = dir.read(merged_name(usual_args[0], reference_checksum(images.download), 500));
+    const Bytes got =
+        dir.read(merged_name(usual_args[0], reference_checksum(images.download), 500));
     ASSERT_EQ(got.size(), 54248u);
     EXPECT_TRUE(same_bytes(images.offline.substr(0, 40960), got.substr(0, 40960)));
     EXPECT_TRUE(same_bytes(images.ramboot, got.substr(40960, 10)));
@@ -157,18 +160,60 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
     const Bytes small = pattern_bytes(1000, 51);
     const std::string name = merged_name(usual_args[0], reference_checksum(small), 500);
     const FailureCase cases[] = {
-        {"missing offline", {"", "ram", small}, true, false, false, -1, 255,
-         "\nCan not open the path: ./offline.bin \n", true},
-        {"missing ramboot", {"off", "", small}, false, true, false, -1, 255,
-         "\nCan not open the path: ./ramboot.bin \n", true},
-        {"folder in the way", {"off", "ram", small}, false, false, true, -1, 255,
-         "\nCan not open the path: " + name + " \n", true},
-        {"offline too large", {pattern_bytes(54249, 52), "ram", small}, false, false, false, -1, 255,
-         "file too large: ./offline.bin is 54249 bytes, limit 54248 bytes !\n", true},
-        {"ramboot too large", {"off", pattern_bytes(13289, 53), small}, false, false, false, -1, 255,
-         "file too large: ./ramboot.bin is 13289 bytes, limit 13288 bytes !\n", true},
-        {"short merged write", {"off", "ram", small}, false, false, false, 20000, 1,
-         "fwrite file error\xA3\xA1\n", true},
+        {"missing offline",
+         {"", "ram", small},
+         true,
+         false,
+         false,
+         -1,
+         255,
+         "\nCan not open the path: ./offline.bin \n",
+         true},
+        {"missing ramboot",
+         {"off", "", small},
+         false,
+         true,
+         false,
+         -1,
+         255,
+         "\nCan not open the path: ./ramboot.bin \n",
+         true},
+        {"folder in the way",
+         {"off", "ram", small},
+         false,
+         false,
+         true,
+         -1,
+         255,
+         "\nCan not open the path: " + name + " \n",
+         true},
+        {"offline too large",
+         {pattern_bytes(54249, 52), "ram", small},
+         false,
+         false,
+         false,
+         -1,
+         255,
+         "file too large: ./offline.bin is 54249 bytes, limit 54248 bytes !\n",
+         true},
+        {"ramboot too large",
+         {"off", pattern_bytes(13289, 53), small},
+         false,
+         false,
+         false,
+         -1,
+         255,
+         "file too large: ./ramboot.bin is 13289 bytes, limit 13288 bytes !\n",
+         true},
+        {"short merged write",
+         {"off", "ram", small},
+         false,
+         false,
+         false,
+         20000,
+         1,
+         "fwrite file error\xA3\xA1\n",
+         true},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -200,26 +245,26 @@ TEST(Stamping, AShortWriteOfTheDownloadImageKeepsItWhole) {
                            fmt("\nlength:%x\n%02x %d", 3000, 0, 3000) +
                            "fwrite file error\xA3\xA1\n";
     EXPECT_TRUE(same_bytes(console(expected), r.out));
-    EXPECT_TRUE(same_listing({{"offline.bin", "off"}, {"ramboot.bin", "ram"},
-                              {"download.bin", images.download}},
-                             dir.listing()));
+    EXPECT_TRUE(same_listing(
+        {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},
+        dir.listing()));
 }
 
 TEST(Stamping, AReadOnlyDownloadImageIsRefusedUnchanged) {
     TempDir dir;
     const Images images{"off", "ram", pattern_bytes(600, 62)};
     put_images(dir, images);
-    fs::permissions(dir / "download.bin", fs::perms::owner_read | fs::perms::group_read |
-                                              fs::perms::others_read);
+    fs::permissions(dir / "download.bin",
+                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     const RunResult r = run_tool(dir.path(), usual_args);
     EXPECT_EQ(r.status, 255);
     const Bytes expected = usual_head + loading_transcript(images.download) +
                            fmt("\nlength:%x\n%02x %d", 600, 0, 600) +
                            "\nCan not open the path: ./download.bin \n";
     EXPECT_TRUE(same_bytes(console(expected), r.out));
-    EXPECT_TRUE(same_listing({{"offline.bin", "off"}, {"ramboot.bin", "ram"},
-                              {"download.bin", images.download}},
-                             dir.listing()));
+    EXPECT_TRUE(same_listing(
+        {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},
+        dir.listing()));
 }
 
 }  // namespace
