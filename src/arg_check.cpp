@@ -1,7 +1,9 @@
 #include "arg_check.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 
 #include "console.h"
 #include "console_texts.h"
@@ -46,8 +48,9 @@ void echo_decoded(const RunContext& ctx) {
 
 MacFault mac_text_fault(const char* p) {
     if (std::strlen(p) != mac_text_length) return MacFault::length;
-    for (std::size_t at : separator_positions) {
-        if (p[at] != '-') return MacFault::separator;
+    if (std::any_of(std::begin(separator_positions), std::end(separator_positions),
+                    [p](std::size_t at) { return p[at] != '-'; })) {
+        return MacFault::separator;
     }
     for (std::size_t at = 0; at < mac_text_length; ++at) {
         if (!is_mac_character(p[at])) return MacFault::character;

@@ -1,7 +1,6 @@
 #include "image_check.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -45,12 +44,10 @@ NameFields parse_name(const std::string& name) {
 
 class Report {
 public:
-    void line(const char* format, ...) {
+    template <typename... Values>
+    void line(const char* format, Values... values) {
         char buf[256];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buf, sizeof buf, format, args);
-        va_end(args);
+        std::snprintf(buf, sizeof buf, format, values...);
         r_.text += "  ";
         r_.text += buf;
         r_.text += "\n";
@@ -91,7 +88,7 @@ bool field_present(Report& report, const char* what, std::size_t offset, std::si
 void check_name(Report& report, const NameFields& name, const std::uint8_t* header,
                 std::size_t download_length) {
     if (!name.has_form) {
-        report.line("name: not in the tool's form, not compared");
+        report.line("%s", "name: not in the tool's form, not compared");
         return;
     }
     if (field_present(report, "name MAC", mac_offset, mac_size, download_length)) {

@@ -26,6 +26,7 @@ bool write(const std::string& path, const std::vector<std::uint8_t>& bytes) {
 
 }  // namespace
 
+// cppcheck-suppress constParameter ; main keeps its standard signature
 int main(int argc, char* argv[]) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: make_sample_images FOLDER\n");

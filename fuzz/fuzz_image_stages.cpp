@@ -1,0 +1,131 @@
+// Fuzz target: the image stages in memory, from checksum through stamping
+// and naming to the merged layout, checked against the header page format
+// and the merged layout. The merged image must also pass the checker.
+//
+// Input: 8 bytes of sizes and arguments, then filler for the three images.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "arg_check.h"
+#include "header_stamp.h"
+#include "image_check.h"
+#include "merge_image.h"
+#include "page_checksum.h"
+
+namespace {
+
+[[noreturn]] void fail(const char* what) {
+    std::fprintf(stderr, "invariant broken: %s\n", what);
+    std::abort();
+}
+
+// Sizes cluster where the arithmetic turns: page and region edges, the
+// working copy's limit, and the room left for an overlong image.
+std::size_t pick_size(std::uint8_t selector, std::uint8_t offset, std::size_t limit) {
+    const std::size_t anchors[] = {0, 1, 20, 143, 144, 256, 257, 512, 4096, 0x3000, 0xA000, 204800};
+    std::size_t base = anchors[selector % (sizeof anchors / sizeof anchors[0])];
+    std::size_t size =
+        (selector & 0x80) ? base - std::min<std::size_t>(base, offset % 4) : base + offset % 4;
+    return std::min(size, limit);
+}
+
+std::vector<std::uint8_t> filler(const std::uint8_t* data, std::size_t size, std::size_t length,
+                                 std::uint8_t salt) {
+    std::vector<std::uint8_t> out(length);
+    for (std::size_t i = 0; i < length; ++i) {
+        const std::uint8_t base = size > 0 ? data[i % size] : 0;
+        out[i] = static_cast<std::uint8_t>(base ^ salt ^ (i >> 8));
+    }
+    return out;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 8) return 0;
+    const std::size_t bin_size = pick_size(data[0], data[1], download_capacity);
+    const std::size_t total = merged_size(static_cast<std::uint32_t>(bin_size));
+    const std::size_t offline_size = pick_size(data[2], data[3], room_at(offline_offset, total));
+    const std::size_t ramboot_size = pick_size(data[4], data[5], room_at(ramboot_offset, total));
+    const std::int32_t count = (data[6] & 1) ? -1 - data[7] * 39215 : 1 + data[7] * 392156;
+    const std::uint8_t* rest = data + 8;
+    const std::size_t rest_size = size - 8;
+
+    // Loading: the working copy and its page checksum.
+    std::vector<std::uint8_t> buf(download_capacity, 0xEE);
+    const auto download = filler(rest, rest_size, bin_size, 1);
+    std::copy(download.begin(), download.end(), buf.begin());
+    const std::uint32_t sum = page_checksum(buf.data(), static_cast<std::uint32_t>(bin_size));
+    const std::uint32_t expected_sum =
+        bin_size > 256 ? crc32(0, download.data() + 256, bin_size - 256) : 0;
+    if (sum != expected_sum) fail("checksum");
+
+    // Stamping: every field decodes back to its value.
+    char mac_text[18];
+    std::snprintf(mac_text, sizeof mac_text, "%02X-%02X-%02X-%02X-%02X-%02x",
+                  rest_size > 0 ? rest[0] : 0, data[1], data[2], data[3], data[4], data[5]);
+    std::uint8_t mac[6];
+    str_to_hex(reinterpret_cast<const unsigned char*>(mac_text), mac);
+    const std::uint32_t burn_times = static_cast<std::uint32_t>(count);
+    const std::uint32_t check_sum =
+        stamp_header(buf.data(), static_cast<std::uint32_t>(bin_size), sum, burn_times, mac);
+    if (read_big_endian32(&buf[length_offset]) != bin_size) fail("length field");
+    if (read_little_endian32(&buf[checksum_offset]) != sum) fail("checksum field");
+    if (read_little_endian32(&buf[count_offset]) != burn_times) fail("count field");
+    if (std::memcmp(&buf[mac_offset], mac, 6) != 0) fail("MAC field");
+    if (static_cast<std::uint32_t>(buf[mac_sum_offset] | buf[mac_sum_offset + 1] << 8) !=
+        check_sum) {
+        fail("MAC sum field");
+    }
+    for (std::size_t i = header_fields_end; i < bin_size; ++i) {
+        if (buf[i] != download[i]) fail("payload changed by stamping");
+    }
+    if (page_checksum(buf.data(), static_cast<std::uint32_t>(bin_size)) != sum) {
+        fail("stamping changed the checksum");
+    }
+
+    // Naming: within its 40 characters, in the tool's form.
+    char name[file_name_size];
+    std::memset(name, 'X', sizeof name);
+    if (!compose_file_name(name, mac_text, sum, burn_times)) fail("name did not fit");
+    if (std::memchr(name, '\0', sizeof name) == nullptr) fail("name not terminated");
+
+    // Layout: 0xD000 + bin_size bytes, download whole at 0xD000.
+    const auto offline = filler(rest, rest_size, offline_size, 2);
+    const auto ramboot = filler(rest, rest_size, ramboot_size, 3);
+    std::vector<std::uint8_t> merged(total);
+    lay_out_merged(merged.data(), total, {offline.data(), offline.size()},
+                   {ramboot.data(), ramboot.size()}, {buf.data(), bin_size});
+    if (merged.size() != 0xD000 + bin_size) fail("merged size");
+    if (!std::equal(buf.begin(), buf.begin() + static_cast<long>(bin_size),
+                    merged.begin() + 0xD000)) {
+        fail("download image not whole at 0xD000");
+    }
+    const std::size_t ramboot_shown = std::min<std::size_t>(ramboot_size, 0x3000);
+    if (!std::equal(ramboot.begin(), ramboot.begin() + static_cast<long>(ramboot_shown),
+                    merged.begin() + 0xA000)) {
+        fail("RAM boot image not at 0xA000");
+    }
+    const std::size_t offline_shown = std::min<std::size_t>(offline_size, 0xA000);
+    if (!std::equal(offline.begin(), offline.begin() + static_cast<long>(offline_shown),
+                    merged.begin())) {
+        fail("offline image not at 0");
+    }
+    for (std::size_t i = std::max(offline_size, ramboot_size + 0xA000); i < 0xD000; ++i) {
+        if (merged[i] != 0xFF) fail("gap not erased");
+    }
+
+    // The checker agrees with what was just built.
+    const CheckReport report = check_merged_image(merged.data(), merged.size(), name);
+    if (report.too_short != (bin_size < 20)) fail("checker: too short");
+    if (!report.too_short && report.failed) {
+        std::fprintf(stderr, "%s", report.text.c_str());
+        fail("checker finds the image inconsistent");
+    }
+    return 0;
+}
