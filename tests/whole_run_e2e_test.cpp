@@ -235,36 +235,37 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
     }
 }
 
-TEST(Stamping, AShortWriteOfTheDownloadImageKeepsItWhole) {
-    TempDir dir;
-    const Images images{"off", "ram", pattern_bytes(3000, 61)};
-    put_images(dir, images);
-    const RunResult r = run_tool(dir.path(), usual_args, {1500});
-    EXPECT_EQ(r.status, 1);
-    const Bytes expected = usual_head + loading_transcript(images.download) +
-                           fmt("\nlength:%x\n%02x %d", 3000, 0, 3000) +
-                           "fwrite file error\xA3\xA1\n";
-    EXPECT_TRUE(same_bytes(console(expected), r.out));
-    EXPECT_TRUE(same_listing(
-        {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},
-        dir.listing()));
-}
+struct RewriteFailure {
+    const char* label;
+    long file_size_limit;
+    bool read_only;
+    int status;
+    Bytes message;
+};
 
-TEST(Stamping, AReadOnlyDownloadImageIsRefusedUnchanged) {
-    TempDir dir;
-    const Images images{"off", "ram", pattern_bytes(600, 62)};
-    put_images(dir, images);
-    fs::permissions(dir / "download.bin",
-                    fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    const RunResult r = run_tool(dir.path(), usual_args);
-    EXPECT_EQ(r.status, 255);
-    const Bytes expected = usual_head + loading_transcript(images.download) +
-                           fmt("\nlength:%x\n%02x %d", 600, 0, 600) +
-                           "\nCan not open the path: ./download.bin \n";
-    EXPECT_TRUE(same_bytes(console(expected), r.out));
-    EXPECT_TRUE(same_listing(
-        {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},
-        dir.listing()));
+TEST(Stamping, AFailedRewriteKeepsTheDownloadImageWhole) {
+    const RewriteFailure cases[] = {
+        {"short write", 1500, false, 1, "fwrite file error\xA3\xA1\n"},
+        {"read-only file", -1, true, 255, "\nCan not open the path: ./download.bin \n"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const Images images{"off", "ram", pattern_bytes(3000, 61)};
+        put_images(dir, images);
+        if (c.read_only) {
+            fs::permissions(dir / "download.bin",
+                            fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+        }
+        const RunResult r = run_tool(dir.path(), usual_args, {c.file_size_limit});
+        EXPECT_EQ(r.status, c.status) << c.label;
+        const Bytes expected = usual_head + loading_transcript(images.download) +
+                               fmt("\nlength:%x\n%02x %d", 3000, 0, 3000) + c.message;
+        EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.label;
+        EXPECT_TRUE(same_listing(
+            {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},
+            dir.listing()))
+            << c.label;
+    }
 }
 
 }  // namespace
