@@ -41,6 +41,11 @@ std::vector<std::string> command_for(const std::vector<std::string>& args) {
                          static_cast<rlim_t>(limits.file_size)};
         setrlimit(RLIMIT_FSIZE, &lim);
     }
+    if (limits.address_space >= 0) {
+        const rlimit lim{static_cast<rlim_t>(limits.address_space),
+                         static_cast<rlim_t>(limits.address_space)};
+        setrlimit(RLIMIT_AS, &lim);
+    }
     std::vector<char*> argv;
     for (const auto& a : cmd) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);

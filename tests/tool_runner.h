@@ -23,7 +23,8 @@ struct RunResult {
 };
 
 struct RunLimits {
-    long file_size = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
+    long file_size = -1;      // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
+    long address_space = -1;  // RLIMIT_AS in bytes; -1: none
 };
 
 // Runs the tool in `dir` with stdin from an empty file and waits for it.

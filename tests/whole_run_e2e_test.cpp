@@ -235,6 +235,39 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
     }
 }
 
+TEST(Merge, LackOfMemoryIsReportedAsAFailure) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "AddressSanitizer reserves more address space than the limit leaves";
+#endif
+    if (launched()) GTEST_SKIP() << "the emulator needs far more address space than the tool";
+    const Images images{pattern_bytes(40960, 71), pattern_bytes(12288, 72),
+                        pattern_bytes(204800, 73)};
+    const auto run_limited = [&](long kib, std::map<std::string, Bytes>* files) {
+        TempDir dir;
+        put_images(dir, images);
+        const RunResult r = run_tool(dir.path(), usual_args, {-1, kib * 1024});
+        if (files != nullptr) *files = dir.listing();
+        return r;
+    };
+    // The smallest address-space limit a maximal run succeeds under; the
+    // merge stage's buffers (over 500 KiB) cannot fit 160 KiB below it.
+    long fails = 64, succeeds = 1 << 20;
+    ASSERT_EQ(run_limited(succeeds, nullptr).status, 0);
+    while (succeeds - fails > 8) {
+        const long mid = (fails + succeeds) / 2;
+        (run_limited(mid, nullptr).status == 0 ? succeeds : fails) = mid;
+    }
+    std::map<std::string, Bytes> files;
+    const RunResult r = run_limited(succeeds - 160, &files);
+    EXPECT_EQ(r.status, 253);
+    const Bytes expected = usual_head + loading_transcript(images.download) +
+                           stamping_transcript(images.download.size()) + "malloc memory fail !\n";
+    EXPECT_TRUE(same_bytes(console(expected), r.out));
+    auto expected_files = usual_result(images);
+    expected_files.erase(merged_name(usual_args[0], reference_checksum(images.download), 500));
+    EXPECT_TRUE(same_listing(expected_files, files));
+}
+
 struct RewriteFailure {
     const char* label;
     long file_size_limit;
