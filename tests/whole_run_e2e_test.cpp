@@ -1,5 +1,7 @@
 // The stamping and merge stages end to end: the stamped header page, the
 // merged image's name and layout, and the failures of these stages.
+#include <iterator>
+
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
@@ -233,6 +235,26 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
         if (c.folder_for_merged) files[name] = "<dir>";
         EXPECT_TRUE(same_listing(files, dir.listing())) << c.label;
     }
+}
+
+TEST(Stamping, ADownloadImageBehindASymbolicLinkIsStampedInItsTarget) {
+    if (launched()) {
+        GTEST_SKIP() << "under the emulator a POSIX symbolic link looks like a plain file";
+    }
+    TempDir dir;
+    const Images images{"off", "ram", pattern_bytes(900, 81)};
+    put_images(dir, images);
+    fs::create_directory(dir / "images");
+    fs::rename(dir / "download.bin", dir / "images" / "app.bin");
+    fs::create_symlink("images/app.bin", dir / "download.bin");
+    ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
+    auto files = usual_result(images);
+    EXPECT_TRUE(same_bytes(files["download.bin"], read_file(dir / "images" / "app.bin")));
+    files["download.bin"] = "<link>images/app.bin";
+    files["images"] = "<dir>";
+    EXPECT_TRUE(same_listing(files, dir.listing()));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "images"), fs::directory_iterator()), 1)
+        << "a temporary was left beside the link's target";
 }
 
 TEST(Merge, LackOfMemoryIsReportedAsAFailure) {
