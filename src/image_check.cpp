@@ -76,22 +76,23 @@ std::string mac_string(const std::uint8_t* mac) {
     return buf;
 }
 
-// A field is checked only when it lies wholly inside the download image.
+// A field is checked only when it lies wholly inside the download image as
+// the file holds it (`download_present` bytes from 0xD000).
 bool field_present(Report& report, const char* what, std::size_t offset, std::size_t width,
-                   std::size_t download_length) {
-    if (offset + width <= download_length) return true;
+                   std::size_t download_present) {
+    if (offset + width <= download_present) return true;
     report.line("%s: absent (the download image ends at byte %zu of the header page)", what,
-                download_length);
+                download_present);
     return false;
 }
 
 void check_name(Report& report, const NameFields& name, const std::uint8_t* header,
-                std::size_t download_length) {
+                std::size_t download_present) {
     if (!name.has_form) {
         report.line("%s", "name: not in the tool's form, not compared");
         return;
     }
-    if (field_present(report, "name MAC", mac_offset, mac_size, download_length)) {
+    if (field_present(report, "name MAC", mac_offset, mac_size, download_present)) {
         std::uint8_t decoded[mac_size] = {};
         const bool decodes = mac_text_fault(name.mac_text.c_str()) == MacFault::none;
         if (decodes)
@@ -102,35 +103,34 @@ void check_name(Report& report, const NameFields& name, const std::uint8_t* head
                               : "name says " + mac_string(decoded) + ", stamped " +
                                     mac_string(header + mac_offset));
     }
-    if (field_present(report, "name checksum", checksum_offset, 4, download_length)) {
+    if (field_present(report, "name checksum", checksum_offset, 4, download_present)) {
         const std::uint32_t stamped = read_little_endian32(header + checksum_offset);
         report.check("name checksum", name.checksum == stamped,
                      printed("name says %08X, stamped %08X", name.checksum, stamped));
     }
-    if (field_present(report, "name count", count_offset, 4, download_length)) {
+    if (field_present(report, "name count", count_offset, 4, download_present)) {
         const std::uint32_t stamped = read_little_endian32(header + count_offset);
         report.check("name count", name.count == stamped,
                      printed("name says %d, stamped %d", name.count, stamped));
     }
 }
 
-void check_fields(Report& report, const std::uint8_t* header, std::size_t download_length,
-                  std::size_t download_present) {
-    if (field_present(report, "checksum", checksum_offset, 4, download_length)) {
+void check_fields(Report& report, const std::uint8_t* header, std::size_t download_present) {
+    if (field_present(report, "checksum", checksum_offset, 4, download_present)) {
         const std::uint32_t stamped = read_little_endian32(header + checksum_offset);
         const std::uint32_t computed =
             page_checksum(header, static_cast<std::uint32_t>(download_present));
         report.check("checksum", stamped == computed,
                      printed("stamped %08X, computed %08X", stamped, computed));
     }
-    if (field_present(report, "count", count_offset, 4, download_length)) {
+    if (field_present(report, "count", count_offset, 4, download_present)) {
         report.line("count: %d", static_cast<int>(static_cast<std::int32_t>(
                                      read_little_endian32(header + count_offset))));
     }
-    if (field_present(report, "MAC", mac_offset, mac_size, download_length)) {
+    if (field_present(report, "MAC", mac_offset, mac_size, download_present)) {
         report.line("MAC: %s", mac_string(header + mac_offset).c_str());
     }
-    if (field_present(report, "MAC sum", mac_sum_offset, 2, download_length)) {
+    if (field_present(report, "MAC sum", mac_sum_offset, 2, download_present)) {
         unsigned sum = 0;
         for (std::size_t k = 0; k < mac_size; ++k) sum += header[mac_offset + k];
         const unsigned stamped = header[mac_sum_offset] | header[mac_sum_offset + 1] << 8;
@@ -159,7 +159,7 @@ CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
     report.check("size", size == download_offset + length, sizes);
     // Only what the file holds of the download image takes part.
     const std::size_t present = std::min<std::size_t>(length, size - download_offset);
-    check_fields(report, header, length, present);
-    check_name(report, parse_name(file_name), header, length);
+    check_fields(report, header, present);
+    check_name(report, parse_name(file_name), header, present);
     return report.result();
 }

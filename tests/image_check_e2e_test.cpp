@@ -61,6 +61,8 @@ TEST(ImageCheck, FindsDamagedTruncatedAndRenamedCopies) {
          "  name checksum: name says 6B1DDC01, stamped 6B1DDC00: FAIL\n"},
         {"changed MAC sum", [](Bytes& b) { b[0xD000 + 142] = 0x66; }, "", 1,
          "  MAC sum: stamped 358, the MAC bytes add up to 357: FAIL\n"},
+        {"truncated inside the header page", [](Bytes& b) { b.resize(0xD000 + 70); }, "", 1,
+         "  count: absent (the download image ends at byte 70 of the header page)\n"},
         {"shorter than the length field", [](Bytes& b) { b.resize(0xD000 + 19); }, "", 2,
          "  too short: a merged image holds at least 53268 bytes\n  result: TOO SHORT\n"},
         {"name not in the tool's form", nullptr, "image.bin", 0,
