@@ -34,15 +34,18 @@ std::uint32_t read_little_endian32(const std::uint8_t* at) {
            static_cast<std::uint32_t>(at[1]) << 8 | at[0];
 }
 
+std::uint32_t mac_sum(const std::uint8_t* mac_buf) {
+    std::uint32_t sum = 0;
+    for (std::size_t k = 0; k < 6; ++k) sum += mac_buf[k];
+    return sum;
+}
+
 std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size, std::uint32_t file_sumcheck,
                            std::uint32_t burn_times, const std::uint8_t* mac_buf) {
     put_little_endian32(page + checksum_offset, file_sumcheck);
     put_little_endian32(page + count_offset, burn_times);
-    std::uint32_t check_sum = 0;
-    for (std::size_t k = 0; k < 6; ++k) {
-        page[mac_offset + k] = mac_buf[k];
-        check_sum += mac_buf[k];
-    }
+    for (std::size_t k = 0; k < 6; ++k) page[mac_offset + k] = mac_buf[k];
+    const std::uint32_t check_sum = mac_sum(mac_buf);
     page[mac_sum_offset] = static_cast<std::uint8_t>(check_sum);
     page[mac_sum_offset + 1] = static_cast<std::uint8_t>(check_sum >> 8);
     put_big_endian32(page + length_offset, bin_size);

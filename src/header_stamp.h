@@ -24,6 +24,9 @@ inline constexpr std::size_t mac_sum_offset = 142;
 // The header fields end here; a shorter image keeps only what falls inside it.
 inline constexpr std::size_t header_fields_end = 144;
 
+// Sum of the six MAC bytes, as stamped at offset 142.
+std::uint32_t mac_sum(const std::uint8_t* mac_buf);
+
 // Stamps the fields into `page` (at least 144 bytes) and returns the MAC sum.
 std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size, std::uint32_t file_sumcheck,
                            std::uint32_t burn_times, const std::uint8_t* mac_buf);

@@ -131,8 +131,7 @@ void check_fields(Report& report, const std::uint8_t* header, std::size_t downlo
         report.line("MAC: %s", mac_string(header + mac_offset).c_str());
     }
     if (field_present(report, "MAC sum", mac_sum_offset, 2, download_present)) {
-        unsigned sum = 0;
-        for (std::size_t k = 0; k < mac_size; ++k) sum += header[mac_offset + k];
+        const unsigned sum = mac_sum(header + mac_offset);
         const unsigned stamped = header[mac_sum_offset] | header[mac_sum_offset + 1] << 8;
         report.check("MAC sum", sum == stamped,
                      printed("stamped %u, the MAC bytes add up to %u", stamped, sum));

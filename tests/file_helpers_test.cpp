@@ -1,7 +1,6 @@
 // The whole-file helpers on real files. Their failures end the process, so
 // each call runs in a death-test child with no input and its standard output
 // caught in a file, and the test then checks status, message and the folder.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,12 +28,7 @@ protected:
     void child_setup(long file_size_limit = -1) const {
         if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(90);
         if (std::freopen(out_path().c_str(), "w", stdout) == nullptr) std::_Exit(91);
-        if (file_size_limit >= 0) {
-            std::signal(SIGXFSZ, SIG_IGN);
-            const rlimit lim{static_cast<rlim_t>(file_size_limit),
-                             static_cast<rlim_t>(file_size_limit)};
-            setrlimit(RLIMIT_FSIZE, &lim);
-        }
+        limit_resource(RLIMIT_FSIZE, file_size_limit);
     }
     Bytes output() const { return side.read("out"); }
     static Bytes open_message(const std::string& p) {

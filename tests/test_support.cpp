@@ -7,6 +7,9 @@
 #include <random>
 #include <sstream>
 
+#include <csignal>
+
+#include <sys/resource.h>
 #include <unistd.h>
 
 TempDir::TempDir() {
@@ -61,6 +64,13 @@ void write_file(const fs::path& path, const Bytes& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out) ADD_FAILURE() << "cannot write test file " << path;
+}
+
+void limit_resource(int resource, long bytes) {
+    if (bytes < 0) return;
+    if (resource == RLIMIT_FSIZE) std::signal(SIGXFSZ, SIG_IGN);
+    const rlimit lim{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+    setrlimit(resource, &lim);
 }
 
 Bytes pattern_bytes(std::size_t size, std::uint32_t seed) {

@@ -36,6 +36,11 @@ private:
 Bytes read_file(const fs::path& path);
 void write_file(const fs::path& path, const Bytes& bytes);
 
+// In a child about to run the code under test: caps `resource` (RLIMIT_FSIZE,
+// RLIMIT_AS) at `bytes`; negative means no limit. For RLIMIT_FSIZE, SIGXFSZ
+// is ignored so that a write past the limit fails instead of killing.
+void limit_resource(int resource, long bytes);
+
 // Deterministic filler bytes for test images.
 Bytes pattern_bytes(std::size_t size, std::uint32_t seed);
 

@@ -35,17 +35,8 @@ std::vector<std::string> command_for(const std::vector<std::string>& args) {
 [[noreturn]] void exec_tool(const fs::path& dir, const std::vector<std::string>& cmd,
                             RunLimits limits) {
     if (chdir(dir.c_str()) != 0) _exit(127);
-    if (limits.file_size >= 0) {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit lim{static_cast<rlim_t>(limits.file_size),
-                         static_cast<rlim_t>(limits.file_size)};
-        setrlimit(RLIMIT_FSIZE, &lim);
-    }
-    if (limits.address_space >= 0) {
-        const rlimit lim{static_cast<rlim_t>(limits.address_space),
-                         static_cast<rlim_t>(limits.address_space)};
-        setrlimit(RLIMIT_AS, &lim);
-    }
+    limit_resource(RLIMIT_FSIZE, limits.file_size);
+    limit_resource(RLIMIT_AS, limits.address_space);
     std::vector<char*> argv;
     for (const auto& a : cmd) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
