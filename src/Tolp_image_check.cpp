@@ -18,7 +18,7 @@ enum Status { consistent = 0, inconsistent = 1, unusable = 2 };
 
 // Reads the whole file; false if it cannot.
 bool read_whole(const char* path, std::vector<std::uint8_t>& bytes) {
-    const long size = measure_file(path);
+    const long size = file_size_or_errno(path);
     if (size < 0 || size == LONG_MAX) return false;
     std::FILE* f = std::fopen(path, "rb");
     if (f == nullptr) return false;

@@ -9,24 +9,24 @@
 #include "console.h"
 #include "console_texts.h"
 #include "header_stamp.h"
+#include "interrupts.h"
 #include "merge_image.h"
 #include "page_checksum.h"
 #include "run_context.h"
 
 namespace {
 
-// Rejects a call with fewer than two arguments; returns true to go on.
-bool have_both_arguments(int argc) {
+// Reports the argument count and stops a call with fewer than two.
+void check_argument_count(int argc) {
     std::printf(text::arg_count, argc > 0 ? argc - 1 : 0);
     if (argc <= 1) {
         std::printf(text::need_mac_and_count);
-        return false;
+        stop(-1);
     }
     if (argc == 2) {
         std::printf(text::need_count);
-        return false;
+        stop(-1);
     }
-    return true;
 }
 
 void take_arguments(RunContext& ctx, char* argv[]) {
@@ -42,11 +42,12 @@ void take_arguments(RunContext& ctx, char* argv[]) {
 int main(int argc, char* argv[]) {
     // Static, so the 200 KiB working copy stays off the stack.
     static RunContext ctx;
-    if (!have_both_arguments(argc)) return stop_run(-1);
+    guard_interrupts();
+    check_argument_count(argc);
     take_arguments(ctx, argv);
-    if (!check_arguments(ctx)) return -2;
+    check_arguments(ctx);
     load_download(ctx);
     stamp_download(ctx);
-    merge_file(ctx.new_file_name);
+    merge_file(ctx.new_file_name, ctx.buf, ctx.bin_size);
     return 0;
 }

@@ -85,19 +85,16 @@ bool parse_count(const char* text, std::uint32_t& burn_times) {
     return true;
 }
 
-bool check_arguments(RunContext& ctx) {
+void check_arguments(RunContext& ctx) {
     const MacFault fault = mac_text_fault(ctx.p);
     if (fault != MacFault::none) {
         std::printf("%s", mac_message(fault));
-        wait_for_key();
-        return false;
+        stop(-2);
     }
     if (!parse_count(ctx.p_times, ctx.burn_times)) {
         std::printf(text::count_bad);
-        wait_for_key();
-        return false;
+        stop(-2);
     }
     str_to_hex(reinterpret_cast<const unsigned char*>(ctx.p), ctx.mac_buf);
     echo_decoded(ctx);
-    return true;
 }

@@ -32,7 +32,7 @@ void str_to_hex(const unsigned char* p, unsigned char* q);
 bool parse_count(const char* text, std::uint32_t& burn_times);
 
 // Checks p and p_times, fills burn_times and mac_buf and echoes them. On
-// refusal prints the reason, waits for a key and returns false.
-bool check_arguments(RunContext& ctx);
+// refusal prints the reason and stops with status -2.
+void check_arguments(RunContext& ctx);
 
 #endif

@@ -1,18 +1,12 @@
-// The stop convention: a rejected input or failed file operation prints its
-// message, waits for one character from standard input (the operator's
-// Enter), and then ends with its status.
+// The stop convention: every refused input and failed file operation prints
+// its message and then ends the run through `stop`.
 #ifndef TOLP_CONSOLE_H
 #define TOLP_CONSOLE_H
 
-// Makes everything printed so far visible, then reads and discards one
-// character. At end of input it returns at once.
-void wait_for_key();
-
-// Waits for a key, then returns `status` for the caller to end the run with.
-int stop_run(int status);
-
-// Waits for a key, then ends the process with `status` (buffered output is
-// flushed and open streams are closed by exit).
-[[noreturn]] void stop_process(int status);
+// The message has been printed. Removes a pending temporary, makes all output
+// visible, waits for one character from standard input (the operator's
+// Enter; at end of input it goes on at once) and ends the process with
+// `status`.
+[[noreturn]] void stop(int status);
 
 #endif

@@ -8,41 +8,30 @@
 #include "console.h"
 #include "console_texts.h"
 #include "file_helpers.h"
-#include "page_checksum.h"
 
 namespace {
 
-using Buffer = std::unique_ptr<std::uint8_t[]>;
-
-// The merged image and its sources are obtained without exceptions, so a
-// lack of memory is reported like every other stop.
-Buffer allocate(std::size_t size) {
-    Buffer b(new (std::nothrow) std::uint8_t[size > 0 ? size : 1]);
+// Obtained without exceptions, so a lack of memory is reported like every
+// other stop.
+std::unique_ptr<std::uint8_t[]> allocate(std::size_t size) {
+    std::unique_ptr<std::uint8_t[]> b(new (std::nothrow) std::uint8_t[size]);
     if (!b) {
         std::printf(text::merge_no_memory);
-        stop_process(-3);
+        stop(-3);
     }
     return b;
 }
 
-struct SourceImage {
-    Buffer bytes;
-    std::size_t size = 0;
-    ImageBytes view() const { return {bytes.get(), size}; }
-};
-
-// Reads `size` bytes of the image at `path`, refusing an image that would
-// run past the merged image (`room` bytes left from its offset).
-SourceImage read_source(const char* path, std::int32_t size, std::size_t room) {
-    SourceImage image;
+// Measures the image at `path` and reads it whole to `offset`, refusing one
+// that would run past the end of the merged image (`total` bytes).
+void read_into(std::uint8_t* merged, std::size_t total, const char* path, std::size_t offset) {
+    const std::int32_t size = GetBinSize(path);
+    const std::size_t room = room_at(offset, total);
     if (static_cast<std::size_t>(size) > room) {
         std::printf(text::too_large, path, static_cast<long>(size), static_cast<long>(room));
-        stop_process(-1);
+        stop(-1);
     }
-    image.size = static_cast<std::size_t>(size);
-    image.bytes = allocate(image.size);
-    read_bin(path, image.bytes.get(), size);
-    return image;
+    read_bin(path, merged + offset, size);
 }
 
 void place(std::uint8_t* merged, std::size_t offset, ImageBytes image) {
@@ -59,18 +48,15 @@ void lay_out_merged(std::uint8_t* merged, std::size_t total, ImageBytes offline,
     place(merged, download_offset, download);
 }
 
-void merge_file(const char* file_name) {
-    const std::int32_t bin_size = GetBinSize(download_path);
-    const std::size_t total = merged_size(static_cast<std::uint32_t>(bin_size));
-    const Buffer merged = allocate(total);
-    const SourceImage offline =
-        read_source(offline_path, GetBinSize(offline_path), room_at(offline_offset, total));
-    const SourceImage ramboot =
-        read_source(ramboot_path, GetBinSize(ramboot_path), room_at(ramboot_offset, total));
-    // Exactly the size measured above: a file that changed since fails the read.
-    const SourceImage download =
-        read_source(download_path, bin_size, room_at(download_offset, total));
-    lay_out_merged(merged.get(), total, offline.view(), ramboot.view(), download.view());
+// The same order as lay_out_merged, with the offline and RAM boot images read
+// straight into place: one buffer, no copies.
+void merge_file(const char* file_name, const std::uint8_t* download, std::uint32_t bin_size) {
+    const std::size_t total = merged_size(bin_size);
+    const auto merged = allocate(total);
+    std::memset(merged.get(), erased_byte, total);
+    read_into(merged.get(), total, offline_path, offline_offset);
+    read_into(merged.get(), total, ramboot_path, ramboot_offset);
+    place(merged.get(), download_offset, {download, bin_size});
     write_bin(file_name, merged.get(), static_cast<std::int32_t>(total));
     std::printf(text::merge_done);
 }

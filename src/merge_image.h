@@ -27,7 +27,7 @@ struct ImageBytes {
 };
 
 inline std::size_t merged_size(std::uint32_t bin_size) {
-    return download_offset + bin_size;
+    return download_offset + std::size_t{bin_size};
 }
 
 // Bytes an image placed at `offset` may take before it would run past the
@@ -41,9 +41,12 @@ inline std::size_t room_at(std::size_t offset, std::size_t total) {
 void lay_out_merged(std::uint8_t* merged, std::size_t total, ImageBytes offline, ImageBytes ramboot,
                     ImageBytes download);
 
-// Reads the three images, lays them out and writes the merged image as
-// `file_name`. Stops the process on an image too long for the merged image
-// (-1), on lack of memory (-3) and on the file helpers' failures.
-void merge_file(const char* file_name);
+// Builds the merged image from the offline and RAM boot images on disk and
+// the run's own stamped download image (`download`, `bin_size` bytes: exactly
+// what was written back), and writes it as `file_name`. Another run or a copy
+// that replaces ./download.bin meanwhile cannot change it. Stops the process
+// on an image too long for the merged image (-1), on lack of memory (-3) and
+// on the file helpers' failures.
+void merge_file(const char* file_name, const std::uint8_t* download, std::uint32_t bin_size);
 
 #endif

@@ -50,7 +50,7 @@ std::uint32_t step_8_bytes(std::uint32_t crc, const std::uint8_t* b) {
 // Sizes the image, reporting a failure with the system's reason; returns -1
 // then, so that the read that follows stops the run.
 long size_download() {
-    const long size = measure_file(download_path);
+    const long size = file_size_or_errno(download_path);
     if (size < 0) {
         std::perror(text::size_error_prefix);
         return -1;
@@ -62,7 +62,7 @@ long size_download() {
 void refuse_oversize(long size) {
     if (size <= static_cast<long>(download_capacity)) return;
     std::printf(text::too_large, download_path, size, static_cast<long>(download_capacity));
-    stop_process(-1);
+    stop(-1);
 }
 
 // Checksums pages 1 onwards through the scratch page, printing progress.

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "file_helpers.h"
+#include "interrupts.h"
 #include "test_support.h"
 
 namespace {
@@ -24,8 +25,10 @@ protected:
     std::string path(const std::string& name) const { return (dir / name).string(); }
     std::string out_path() const { return (side / "out").string(); }
 
-    // In the child: no input, output to a file, optional file-size limit.
+    // In the child: the tool's interrupt handling, no input, output to a
+    // file, optional file-size limit.
     void child_setup(long file_size_limit = -1) const {
+        guard_interrupts();
         if (std::freopen("/dev/null", "r", stdin) == nullptr) std::_Exit(90);
         if (std::freopen(out_path().c_str(), "w", stdout) == nullptr) std::_Exit(91);
         limit_resource(RLIMIT_FSIZE, file_size_limit);

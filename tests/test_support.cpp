@@ -7,8 +7,6 @@
 #include <random>
 #include <sstream>
 
-#include <csignal>
-
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -41,8 +39,12 @@ Bytes TempDir::read(const std::string& name) const {
 }
 
 std::map<std::string, Bytes> TempDir::listing() const {
+    return listing_of(path_);
+}
+
+std::map<std::string, Bytes> listing_of(const fs::path& dir) {
     std::map<std::string, Bytes> entries;
-    for (auto& e : fs::directory_iterator(path_)) {
+    for (auto& e : fs::directory_iterator(dir)) {
         const std::string name = e.path().filename().string();
         if (e.is_symlink()) {
             entries[name] = "<link>" + fs::read_symlink(e.path()).string();
@@ -68,7 +70,6 @@ void write_file(const fs::path& path, const Bytes& bytes) {
 
 void limit_resource(int resource, long bytes) {
     if (bytes < 0) return;
-    if (resource == RLIMIT_FSIZE) std::signal(SIGXFSZ, SIG_IGN);
     const rlimit lim{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
     setrlimit(resource, &lim);
 }

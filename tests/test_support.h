@@ -34,11 +34,13 @@ private:
 };
 
 Bytes read_file(const fs::path& path);
+// Every entry of a folder, as TempDir::listing gives it.
+std::map<std::string, Bytes> listing_of(const fs::path& dir);
 void write_file(const fs::path& path, const Bytes& bytes);
 
 // In a child about to run the code under test: caps `resource` (RLIMIT_FSIZE,
-// RLIMIT_AS) at `bytes`; negative means no limit. For RLIMIT_FSIZE, SIGXFSZ
-// is ignored so that a write past the limit fails instead of killing.
+// RLIMIT_AS) at `bytes`; negative means no limit. Signal dispositions stay
+// the defaults: the code under test must cope with SIGXFSZ itself.
 void limit_resource(int resource, long bytes);
 
 // Deterministic filler bytes for test images.

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -35,6 +36,10 @@ std::vector<std::string> command_for(const std::vector<std::string>& args) {
 [[noreturn]] void exec_tool(const fs::path& dir, const std::vector<std::string>& cmd,
                             RunLimits limits) {
     if (chdir(dir.c_str()) != 0) _exit(127);
+    // A Windows program cannot ignore SIGXFSZ (Windows has none) and the
+    // emulator does not: there a size limit must reach the program as the
+    // failed write a full disk gives on Windows.
+    if (launched() && limits.file_size >= 0) std::signal(SIGXFSZ, SIG_IGN);
     limit_resource(RLIMIT_FSIZE, limits.file_size);
     limit_resource(RLIMIT_AS, limits.address_space);
     std::vector<char*> argv;
@@ -165,38 +170,39 @@ RunResult run_checker(const fs::path& dir, const std::vector<std::string>& image
     return run_command(dir, cmd, {});
 }
 
-// Every merged image a successful run leaves must pass the checker, except
-// those whose download image is too short to hold even the length field:
-// the checker must call those too short.
-void expect_merged_images_check(const fs::path& dir) {
+::testing::AssertionResult checker_accepts_merged_images(const fs::path& dir) {
     constexpr std::uintmax_t smallest_checkable = 0xD000 + 20;
-    std::vector<std::string> merged;
+    const std::set<std::string> inputs{"download.bin", "offline.bin", "ramboot.bin"};
+    std::ostringstream problems;
     for (const auto& e : fs::directory_iterator(dir)) {
         const std::string name = e.path().filename().string();
-        if (e.is_regular_file() && name.size() > 4 &&
-            name.compare(name.size() - 4, 4, ".bin") == 0 && name != "download.bin" &&
-            name != "offline.bin" && name != "ramboot.bin") {
-            merged.push_back(name);
+        if (!e.is_regular_file() || inputs.count(name) != 0 || e.path().extension() != ".bin") {
+            continue;
+        }
+        const int expected = fs::file_size(e.path()) < smallest_checkable ? 2 : 0;
+        const RunResult check = run_checker(dir, {name});
+        if (check.status != expected) {
+            problems << "\n"
+                     << name << ": status " << check.status << ", expected " << expected << "\n"
+                     << check.out;
         }
     }
-    for (const auto& name : merged) {
-        const int expected = fs::file_size(dir / name) < smallest_checkable ? 2 : 0;
-        const RunResult check = run_checker(dir, {name});
-        EXPECT_EQ(check.status, expected) << "the checker's verdict on the tool's own image:\n"
-                                          << check.out;
-    }
+    if (problems.str().empty()) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "the checker's verdict on the tool's images:" << problems.str();
 }
 
 RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args, RunLimits limits) {
-    RunResult r = run_command(dir, command_for(args), limits);
-    if (r.status == 0) expect_merged_images_check(dir);
-    return r;
+    return run_command(dir, command_for(args), limits);
 }
 
-PipedRun::PipedRun(const fs::path& dir, const std::vector<std::string>& args) {
+PipedRun::PipedRun(const fs::path& dir, const std::vector<std::string>& args)
+    : PipedRun(dir, Command{command_for(args)}) {}
+
+PipedRun::PipedRun(const fs::path& dir, const Command& command) {
+    const std::vector<std::string>& cmd = command.argv;
     int in[2], out[2];
     if (pipe(in) != 0 || pipe(out) != 0) return;
-    const auto cmd = command_for(args);
     pid_ = fork();
     if (pid_ == 0) {
         dup2(in[0], 0);
@@ -246,6 +252,10 @@ void PipedRun::send(const std::string& keys) {
     if (::write(to_tool_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
         ADD_FAILURE() << "cannot send keys to the tool";
     }
+}
+
+void PipedRun::signal(int sig) {
+    if (status_ < 0) kill(pid_, sig);
 }
 
 int PipedRun::finish(double seconds) {

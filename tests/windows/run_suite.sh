@@ -34,6 +34,10 @@ wineserver -p
 trap 'wineserver -k || true' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
+# A helper of our own that holds a file open the way a virus scanner does.
+holder=$root/build/windows/hold_file.exe
+x86_64-w64-mingw32-g++-win32 -O2 -static -o "$holder" "$root/tests/windows/hold_file.cpp"
+
 windows_name="Z:${exe//\//\\}"
-TOLP_TOOL=$exe TOLP_LAUNCHER=wine TOLP_CRLF=1 TOLP_PROGRAM_NAME=$windows_name \
+TOLP_TOOL=$exe TOLP_LAUNCHER=wine TOLP_CRLF=1 TOLP_PROGRAM_NAME=$windows_name TOLP_HOLDER=$holder \
   "$e2e" --gtest_brief=1 </dev/null
