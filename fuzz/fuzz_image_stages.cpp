@@ -60,7 +60,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::uint8_t> buf(download_capacity, 0xEE);
     const auto download = filler(rest, rest_size, bin_size, 1);
     std::copy(download.begin(), download.end(), buf.begin());
-    const std::uint32_t sum = page_checksum(buf.data(), static_cast<std::uint32_t>(bin_size));
+    const std::uint32_t sum = walk_pages(buf.data(), static_cast<std::uint32_t>(bin_size)).crc123;
     const std::uint32_t expected_sum =
         bin_size > 256 ? crc32(0, download.data() + 256, bin_size - 256) : 0;
     if (sum != expected_sum) fail("checksum");
@@ -82,42 +82,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         check_sum) {
         fail("MAC sum field");
     }
-    for (std::size_t i = header_fields_end; i < bin_size; ++i) {
+    for (std::size_t i = mac_sum_offset + mac_sum_width; i < bin_size; ++i) {
         if (buf[i] != download[i]) fail("payload changed by stamping");
     }
-    if (page_checksum(buf.data(), static_cast<std::uint32_t>(bin_size)) != sum) {
+    if (walk_pages(buf.data(), static_cast<std::uint32_t>(bin_size)).crc123 != sum) {
         fail("stamping changed the checksum");
     }
 
     // Naming: within its 40 characters, in the tool's form.
     char name[file_name_size];
     std::memset(name, 'X', sizeof name);
-    if (!compose_file_name(name, mac_text, sum, burn_times)) fail("name did not fit");
+    compose_file_name(name, mac_text, sum, burn_times);
     if (std::memchr(name, '\0', sizeof name) == nullptr) fail("name not terminated");
+    const std::size_t name_length = std::strlen(name);
+    if (std::strncmp(name, mac_text, 17) != 0 || name_length < 4 ||
+        std::strcmp(name + name_length - 4, ".bin") != 0) {
+        fail("name not in the tool's form");
+    }
 
     // Layout: 0xD000 + bin_size bytes, download whole at 0xD000.
     const auto offline = filler(rest, rest_size, offline_size, 2);
     const auto ramboot = filler(rest, rest_size, ramboot_size, 3);
     std::vector<std::uint8_t> merged(total);
-    lay_out_merged(merged.data(), total, {offline.data(), offline.size()},
-                   {ramboot.data(), ramboot.size()}, {buf.data(), bin_size});
+    SourceImages sources{{offline.data(), offline.size()}, {ramboot.data(), ramboot.size()}};
+    lay_out_merged(merged.data(), {buf.data(), bin_size}, read_from_memory, &sources);
     if (merged.size() != 0xD000 + bin_size) fail("merged size");
-    if (!std::equal(buf.begin(), buf.begin() + static_cast<long>(bin_size),
-                    merged.begin() + 0xD000)) {
-        fail("download image not whole at 0xD000");
-    }
-    const std::size_t ramboot_shown = std::min<std::size_t>(ramboot_size, 0x3000);
-    if (!std::equal(ramboot.begin(), ramboot.begin() + static_cast<long>(ramboot_shown),
-                    merged.begin() + 0xA000)) {
-        fail("RAM boot image not at 0xA000");
-    }
-    const std::size_t offline_shown = std::min<std::size_t>(offline_size, 0xA000);
-    if (!std::equal(offline.begin(), offline.begin() + static_cast<long>(offline_shown),
-                    merged.begin())) {
-        fail("offline image not at 0");
-    }
-    for (std::size_t i = std::max(offline_size, ramboot_size + 0xA000); i < 0xD000; ++i) {
-        if (merged[i] != 0xFF) fail("gap not erased");
+    // Every byte, from the layout rule stated plainly: the download image
+    // whole at 0xD000, the RAM boot image over the offline image's run-on,
+    // erased flash in every gap.
+    for (std::size_t at = 0; at < total; ++at) {
+        std::uint8_t want = 0xFF;
+        if (at >= 0xD000) {
+            want = buf[at - 0xD000];
+        } else if (at >= 0xA000 && at - 0xA000 < ramboot_size) {
+            want = ramboot[at - 0xA000];
+        } else if (at < offline_size) {
+            want = offline[at];
+        }
+        if (merged[at] != want) fail("merged byte not where the layout puts it");
     }
 
     // The checker agrees with what was just built.

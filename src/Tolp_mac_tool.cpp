@@ -10,8 +10,8 @@
 #include "console_texts.h"
 #include "header_stamp.h"
 #include "interrupts.h"
+#include "load_download.h"
 #include "merge_image.h"
-#include "page_checksum.h"
 #include "run_context.h"
 
 namespace {

@@ -8,7 +8,6 @@
 #include "run_context.h"
 
 inline constexpr std::size_t mac_text_length = 17;
-inline constexpr std::size_t mac_size = 6;
 
 // Why a MAC text is refused, in the order the checks run.
 enum class MacFault {

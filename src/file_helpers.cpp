@@ -86,7 +86,7 @@ bool target_writable(const fs::path& target) {
 #ifdef _WIN32
 
 // Shared for deletion, so that Ctrl+C can remove it while it is open.
-std::FILE* open_new_file(const fs::path& name, const fs::path&) {
+std::FILE* open_new_file(const fs::path& name, const fs::path& /*target*/) {
     HANDLE h = CreateFileW(name.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                            nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
@@ -107,19 +107,15 @@ bool sync_to_disk(std::FILE* f) {
     return _commit(_fileno(f)) == 0;
 }
 
-// A virus scanner or indexer may hold the target open for a moment: retry
-// for about two seconds, pausing longer each time. Each attempt is one step
-// under held interrupts, so Ctrl+C is never kept waiting for the pauses.
-bool rename_into_place(const fs::path& temp, const fs::path& target) {
+// A virus scanner or indexer, or another run renaming over the file, may
+// hold it for a moment: calls `attempt` again for about two seconds, pausing
+// longer each time, while it fails for that reason.
+template <typename Attempt>
+bool retry_while_held(Attempt attempt) {
     DWORD pause = 10, waited = 0;
     for (;;) {
-        hold_interrupts();
-        const bool moved = MoveFileExW(temp.c_str(), target.c_str(),
-                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        if (attempt()) return true;
         const DWORD error = GetLastError();
-        if (moved) clear_pending_temporary();
-        release_interrupts();
-        if (moved) return true;
         if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || waited >= 2000) {
             return false;
         }
@@ -129,8 +125,29 @@ bool rename_into_place(const fs::path& temp, const fs::path& target) {
     }
 }
 
+std::FILE* open_to_read(const char* path) {
+    std::FILE* f = nullptr;
+    retry_while_held([&] { return (f = std::fopen(path, "rb")) != nullptr; });
+    return f;
+}
+
+// Each attempt is one step under held interrupts, so Ctrl+C is never kept
+// waiting for the pauses.
+bool rename_into_place(const fs::path& temp, const fs::path& target) {
+    return retry_while_held([&] {
+        hold_interrupts();
+        const bool moved = MoveFileExW(temp.c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        const DWORD error = GetLastError();
+        if (moved) clear_pending_temporary();
+        release_interrupts();
+        SetLastError(error);
+        return moved;
+    });
+}
+
 // MOVEFILE_WRITE_THROUGH has already made the rename durable.
-bool sync_folder(const fs::path&) {
+bool sync_folder(const fs::path& /*target*/) {
     return true;
 }
 
@@ -154,6 +171,10 @@ std::FILE* open_new_file(const fs::path& name, const fs::path& target) {
 
 bool sync_to_disk(std::FILE* f) {
     return fsync(fileno(f)) == 0;
+}
+
+std::FILE* open_to_read(const char* path) {
+    return std::fopen(path, "rb");
 }
 
 bool rename_into_place(const fs::path& temp, const fs::path& target) {
@@ -215,7 +236,7 @@ long file_size_or_errno(const char* path) {
         errno = fs::is_directory(st) ? EISDIR : EINVAL;
         return -1;
     }
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = open_to_read(path);
     if (f == nullptr) return -1;
     long size = -1;
     if (std::fseek(f, 0, SEEK_END) == 0) size = std::ftell(f);
@@ -230,7 +251,7 @@ std::int32_t GetBinSize(const char* filename) {
 }
 
 void read_bin(const char* path, void* buf, std::int32_t size) {
-    std::FILE* f = is_regular_file(path) ? std::fopen(path, "rb") : nullptr;
+    std::FILE* f = is_regular_file(path) ? open_to_read(path) : nullptr;
     if (f == nullptr) fail_open(path);
     const std::size_t want = byte_count(size);
     const std::size_t got = want == 0 ? 0 : std::fread(buf, 1, want, f);

@@ -17,6 +17,10 @@ long file_size_or_errno(const char* path);
 // past the 32-bit range reports INT32_MAX, which every caller refuses.
 std::int32_t GetBinSize(const char* filename);
 
+// On Windows every open, and the rename that replaces a file, is retried for
+// about two seconds while another program (a virus scanner, an indexer,
+// another run replacing the file) holds the file.
+
 // Reads exactly `size` bytes from the start of the file into `buf`.
 // Not a regular file or cannot open: "Can not open" message, status -1.
 // Fewer bytes than `size`: "Can not read" message, status -1.
@@ -27,8 +31,7 @@ void read_bin(const char* path, void* buf, std::int32_t size);
 // target's permission bits), are flushed to stable storage, the temporary is
 // renamed over the target and the rename itself is flushed (the folder on
 // POSIX, MOVEFILE_WRITE_THROUGH on Windows). A symbolic link's target is the
-// file replaced. On Windows a target held open by another program is retried
-// for about two seconds. On any failure the target is left as it was and no
+// file replaced. On any failure the target is left as it was and no
 // temporary remains.
 // Target not writable, temporary not created or not renamed: "Can not open"
 // message, status -1. Short write, failed flush or close: "fwrite file error"

@@ -4,7 +4,6 @@
 
 #include "console_texts.h"
 #include "file_helpers.h"
-#include "page_checksum.h"
 
 namespace {
 
@@ -36,7 +35,7 @@ std::uint32_t read_little_endian32(const std::uint8_t* at) {
 
 std::uint32_t mac_sum(const std::uint8_t* mac_buf) {
     std::uint32_t sum = 0;
-    for (std::size_t k = 0; k < 6; ++k) sum += mac_buf[k];
+    for (std::size_t k = 0; k < mac_size; ++k) sum += mac_buf[k];
     return sum;
 }
 
@@ -44,7 +43,7 @@ std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size, std::uint
                            std::uint32_t burn_times, const std::uint8_t* mac_buf) {
     put_little_endian32(page + checksum_offset, file_sumcheck);
     put_little_endian32(page + count_offset, burn_times);
-    for (std::size_t k = 0; k < 6; ++k) page[mac_offset + k] = mac_buf[k];
+    for (std::size_t k = 0; k < mac_size; ++k) page[mac_offset + k] = mac_buf[k];
     const std::uint32_t check_sum = mac_sum(mac_buf);
     page[mac_sum_offset] = static_cast<std::uint8_t>(check_sum);
     page[mac_sum_offset + 1] = static_cast<std::uint8_t>(check_sum >> 8);
@@ -52,17 +51,14 @@ std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size, std::uint
     return check_sum;
 }
 
-bool compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
+void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
                        std::uint32_t burn_times) {
     char sumcheck_str[10];
     char times_str[10];
     std::snprintf(sumcheck_str, sizeof sumcheck_str, "_%08X", file_sumcheck);
-    const int times_length = std::snprintf(times_str, sizeof times_str, "_%d",
-                                           static_cast<int>(static_cast<std::int32_t>(burn_times)));
-    const int name_length =
-        std::snprintf(name, file_name_size, "%s%s%s.bin", p, sumcheck_str, times_str);
-    return times_length < static_cast<int>(sizeof times_str) &&
-           name_length < static_cast<int>(file_name_size);
+    std::snprintf(times_str, sizeof times_str, "_%d",
+                  static_cast<int>(static_cast<std::int32_t>(burn_times)));
+    std::snprintf(name, file_name_size, "%s%s%s.bin", p, sumcheck_str, times_str);
 }
 
 void stamp_download(RunContext& ctx) {

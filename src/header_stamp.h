@@ -1,28 +1,15 @@
 // The stamping stage: writes the run's values into the header page (page 0)
 // of the download image, names the merged image and rewrites the download
 // image in place.
-//
-// Header page fields (byte offsets from the start of the image):
-//   16  4  big-endian     image length in bytes
-//   64  4  little-endian  page checksum
-//   72  4  little-endian  programming-count limit
-//  136  6  as written     MAC bytes
-//  142  2  little-endian  sum of the six MAC bytes
+// The fields and their offsets are in image_format.h.
 #ifndef TOLP_HEADER_STAMP_H
 #define TOLP_HEADER_STAMP_H
 
 #include <cstddef>
 #include <cstdint>
 
+#include "image_format.h"
 #include "run_context.h"
-
-inline constexpr std::size_t length_offset = 16;
-inline constexpr std::size_t checksum_offset = 64;
-inline constexpr std::size_t count_offset = 72;
-inline constexpr std::size_t mac_offset = 136;
-inline constexpr std::size_t mac_sum_offset = 142;
-// The header fields end here; a shorter image keeps only what falls inside it.
-inline constexpr std::size_t header_fields_end = 144;
 
 // Sum of the six MAC bytes, as stamped at offset 142.
 std::uint32_t mac_sum(const std::uint8_t* mac_buf);
@@ -36,8 +23,9 @@ std::uint32_t read_big_endian32(const std::uint8_t* at);
 std::uint32_t read_little_endian32(const std::uint8_t* at);
 
 // "<MAC text>_<checksum as %08X>_<count as %d>.bin" into `name` (40 bytes).
-// False, with the name cut short, if the count needs more than 8 characters.
-bool compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
+// Every count the argument stage accepts fits; a longer one is cut short,
+// never written past the name.
+void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
                        std::uint32_t burn_times);
 
 // Stamps ctx.buf, fills check_sum and new_file_name, prints the read-back

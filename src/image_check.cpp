@@ -6,7 +6,6 @@
 
 #include "arg_check.h"
 #include "header_stamp.h"
-#include "merge_image.h"
 #include "page_checksum.h"
 
 namespace {
@@ -119,7 +118,7 @@ void check_fields(Report& report, const std::uint8_t* header, std::size_t downlo
     if (field_present(report, "checksum", checksum_offset, 4, download_present)) {
         const std::uint32_t stamped = read_little_endian32(header + checksum_offset);
         const std::uint32_t computed =
-            page_checksum(header, static_cast<std::uint32_t>(download_present));
+            walk_pages(header, static_cast<std::uint32_t>(download_present)).crc123;
         report.check("checksum", stamped == computed,
                      printed("stamped %08X, computed %08X", stamped, computed));
     }

@@ -9,8 +9,7 @@
 #include <cstdint>
 #include <string>
 
-// The smallest merged image that holds the length field.
-inline constexpr std::size_t smallest_checkable_image = 0xD000 + 20;
+#include "image_format.h"
 
 struct CheckReport {
     std::string text;        // the report lines, each ending in "\n"

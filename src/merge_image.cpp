@@ -22,41 +22,47 @@ std::unique_ptr<std::uint8_t[]> allocate(std::size_t size) {
     return b;
 }
 
-// Measures the image at `path` and reads it whole to `offset`, refusing one
-// that would run past the end of the merged image (`total` bytes).
-void read_into(std::uint8_t* merged, std::size_t total, const char* path, std::size_t offset) {
+// Measures the image and reads it whole into place, refusing one that would
+// run past the end of the merged image.
+std::size_t read_into_place(const char* path, std::uint8_t* at, std::size_t room,
+                            void* /*context*/) {
     const std::int32_t size = GetBinSize(path);
-    const std::size_t room = room_at(offset, total);
     if (static_cast<std::size_t>(size) > room) {
         std::printf(text::too_large, path, static_cast<long>(size), static_cast<long>(room));
         stop(-1);
     }
-    read_bin(path, merged + offset, size);
-}
-
-void place(std::uint8_t* merged, std::size_t offset, ImageBytes image) {
-    if (image.size > 0) std::memcpy(merged + offset, image.data, image.size);
+    read_bin(path, at, size);
+    return static_cast<std::size_t>(size);
 }
 
 }  // namespace
 
-void lay_out_merged(std::uint8_t* merged, std::size_t total, ImageBytes offline, ImageBytes ramboot,
-                    ImageBytes download) {
-    std::memset(merged, erased_byte, total);
-    place(merged, offline_offset, offline);
-    place(merged, ramboot_offset, ramboot);
-    place(merged, download_offset, download);
+std::size_t read_from_memory(const char* path, std::uint8_t* at, std::size_t room, void* context) {
+    const auto* sources = static_cast<const SourceImages*>(context);
+    const ImageBytes image =
+        std::strcmp(path, offline_path) == 0 ? sources->offline : sources->ramboot;
+    const std::size_t size = image.size < room ? image.size : room;
+    if (size > 0) std::memcpy(at, image.data, size);
+    return size;
 }
 
-// The same order as lay_out_merged, with the offline and RAM boot images read
-// straight into place: one buffer, no copies.
+SourceSizes lay_out_merged(std::uint8_t* merged, ImageBytes download, ImageReader read,
+                           void* context) {
+    const std::size_t total = download_offset + download.size;
+    std::memset(merged, erased_byte, total);
+    SourceSizes sizes{};
+    sizes.offline =
+        read(offline_path, merged + offline_offset, room_at(offline_offset, total), context);
+    sizes.ramboot =
+        read(ramboot_path, merged + ramboot_offset, room_at(ramboot_offset, total), context);
+    if (download.size > 0) std::memcpy(merged + download_offset, download.data, download.size);
+    return sizes;
+}
+
 void merge_file(const char* file_name, const std::uint8_t* download, std::uint32_t bin_size) {
     const std::size_t total = merged_size(bin_size);
     const auto merged = allocate(total);
-    std::memset(merged.get(), erased_byte, total);
-    read_into(merged.get(), total, offline_path, offline_offset);
-    read_into(merged.get(), total, ramboot_path, ramboot_offset);
-    place(merged.get(), download_offset, {download, bin_size});
+    lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
     write_bin(file_name, merged.get(), static_cast<std::int32_t>(total));
     std::printf(text::merge_done);
 }

@@ -1,12 +1,7 @@
 #include "page_checksum.h"
 
 #include <array>
-#include <cstdio>
 #include <cstring>
-
-#include "console.h"
-#include "console_texts.h"
-#include "file_helpers.h"
 
 namespace {
 
@@ -47,42 +42,6 @@ std::uint32_t step_8_bytes(std::uint32_t crc, const std::uint8_t* b) {
            tables[0][b[7]];
 }
 
-// Sizes the image, reporting a failure with the system's reason; returns -1
-// then, so that the read that follows stops the run.
-long size_download() {
-    const long size = file_size_or_errno(download_path);
-    if (size < 0) {
-        std::perror(text::size_error_prefix);
-        return -1;
-    }
-    std::printf(text::file_size, size);
-    return size;
-}
-
-void refuse_oversize(long size) {
-    if (size <= static_cast<long>(download_capacity)) return;
-    std::printf(text::too_large, download_path, size, static_cast<long>(download_capacity));
-    stop(-1);
-}
-
-// Checksums pages 1 onwards through the scratch page, printing progress.
-std::uint32_t walk_pages(const std::uint8_t* buf, std::uint32_t bin_size) {
-    const std::uint32_t PageCNT = page_count(bin_size);
-    const std::uint32_t remain = last_page_bytes(bin_size);
-    std::uint8_t bufa[page_size];
-    std::uint32_t crc123 = 0;
-    std::uint32_t i = 1;
-    for (; i < PageCNT; ++i) {
-        const std::size_t bytes = i == PageCNT - 1 ? remain : page_size;
-        std::memcpy(bufa, buf + i * page_size, bytes);
-        crc123 = crc32(crc123, bufa, bytes);
-        std::printf(text::page_progress, static_cast<int>(i), crc123);
-    }
-    std::printf(text::page_summary, static_cast<int>(PageCNT), static_cast<int>(remain), crc123,
-                static_cast<int>(i));
-    return crc123;
-}
-
 }  // namespace
 
 std::uint32_t crc32(std::uint32_t crc, const std::uint8_t* buf, std::size_t len) {
@@ -99,14 +58,14 @@ std::uint32_t last_page_bytes(std::uint32_t bin_size) {
     return (bin_size & 0xFFu) != 0 ? bin_size & 0xFFu : page_size;
 }
 
-std::uint32_t page_checksum(const std::uint8_t* image, std::uint32_t bin_size) {
-    return bin_size > page_size ? crc32(0, image + page_size, bin_size - page_size) : 0;
-}
-
-void load_download(RunContext& ctx) {
-    const long size = size_download();
-    refuse_oversize(size);
-    ctx.bin_size = size > 0 ? static_cast<std::uint32_t>(size) : 0;
-    read_bin(download_path, ctx.buf, static_cast<std::int32_t>(ctx.bin_size));
-    ctx.file_sumcheck = walk_pages(ctx.buf, ctx.bin_size);
+PageWalk walk_pages(const std::uint8_t* image, std::uint32_t bin_size, PageProgress progress) {
+    PageWalk walk{page_count(bin_size), last_page_bytes(bin_size), 1, 0};
+    std::uint8_t bufa[page_size];  // each page is checksummed from a scratch copy
+    for (; walk.i < walk.PageCNT; ++walk.i) {
+        const std::size_t bytes = walk.i == walk.PageCNT - 1 ? walk.remain : page_size;
+        std::memcpy(bufa, image + walk.i * page_size, bytes);
+        walk.crc123 = crc32(walk.crc123, bufa, bytes);
+        if (progress != nullptr) progress(walk.i, walk.crc123);
+    }
+    return walk;
 }

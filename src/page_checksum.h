@@ -1,14 +1,12 @@
-// The loading stage: reads ./download.bin into the working copy and computes
-// the page checksum over every 256-byte page but the first (the header page).
+// The page checksum of a download image: pure computation, no disk, no
+// console.
 #ifndef TOLP_PAGE_CHECKSUM_H
 #define TOLP_PAGE_CHECKSUM_H
 
 #include <cstddef>
 #include <cstdint>
 
-#include "run_context.h"
-
-inline constexpr char download_path[] = "./download.bin";
+#include "image_format.h"
 
 // Continues the checksum `crc` over `len` bytes. A most-significant-bit-first
 // register fed with 0xEDB88320, with no reflection and no inversion: not the
@@ -19,12 +17,22 @@ std::uint32_t crc32(std::uint32_t crc, const std::uint8_t* buf, std::size_t len)
 std::uint32_t page_count(std::uint32_t bin_size);
 std::uint32_t last_page_bytes(std::uint32_t bin_size);
 
-// The page checksum of an image: crc32 from 0 over bytes 256 onwards.
-std::uint32_t page_checksum(const std::uint8_t* image, std::uint32_t bin_size);
+// The walk over pages 1 onwards: the page count, the bytes in the last page,
+// the first page number the walk did not take (1 for an image of one page or
+// none) and the checksum, carried from page to page from 0.
+struct PageWalk {
+    std::uint32_t PageCNT;
+    std::uint32_t remain;
+    std::uint32_t i;
+    std::uint32_t crc123;
+};
 
-// Sizes and reads the download image into ctx.buf and fills bin_size and
-// file_sumcheck, printing the size, one progress line per page and a summary.
-// An image over the working copy's capacity is refused (status -1).
-void load_download(RunContext& ctx);
+// Told of each page as it is checksummed, with the checksum so far.
+using PageProgress = void (*)(std::uint32_t i, std::uint32_t crc123);
+
+// Checksums pages 1 onwards of the `bin_size`-byte image; `progress`, unless
+// null, hears of every page.
+PageWalk walk_pages(const std::uint8_t* image, std::uint32_t bin_size,
+                    PageProgress progress = nullptr);
 
 #endif

@@ -14,6 +14,8 @@ TEST(MacText, ChecksRunInOrderLengthSeparatorCharacter) {
     } cases[] = {
         {"11-22-33-44-55-66", MacFault::none},
         {"11-22-33-AA-bb-Cc", MacFault::none},
+        {"09-90-99-f9-F0-a9", MacFault::none},  // the edges of each digit range
+        {"0a-Af-fF-00-Aa-9A", MacFault::none},
         {"1 -22-33-44-55-66", MacFault::none},
         {"-----------------", MacFault::none},
         {"11-22-33-44-55-66-", MacFault::length},
@@ -27,6 +29,12 @@ TEST(MacText, ChecksRunInOrderLengthSeparatorCharacter) {
         {"11-22-33-44-55-6\xC0\xA1", MacFault::length},    // 18 bytes
         {"11-22-33-44-55-\xC0\xA1", MacFault::character},  // 17 bytes
         {"g1-22-33-44-55-66", MacFault::character},
+        {"11-22-33-44-55-6:", MacFault::character},  // just past '9'
+        {"11-22-33-44-55-6/", MacFault::character},  // just before '0'
+        {"11-22-33-44-55-6@", MacFault::character},
+        {"11-22-33-44-55-6G", MacFault::character},
+        {"11-22-33-44-55-6`", MacFault::character},
+        {"11-22-33-44-55-6g", MacFault::character},
     };
     for (const auto& c : cases) EXPECT_EQ(mac_text_fault(c.text), c.fault) << c.text;
 }
@@ -38,6 +46,7 @@ TEST(MacText, GroupsDecodeAsWrittenIgnoringSpacesAndDashes) {
     } cases[] = {
         {"11-22-33-44-55-66", {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},
         {"01-AB-00-10-FF-7C", {0x01, 0xAB, 0x00, 0x10, 0xFF, 0x7C}},
+        {"09-90-99-f9-F0-a9", {0x09, 0x90, 0x99, 0xF9, 0xF0, 0xA9}},
         {"aa-Bb-cC-dd-EE-ff", {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
         {"0A- A-A -  ----1-", {0x0A, 0x0A, 0x0A, 0x00, 0x00, 0x01}},
         {"-----------------", {0, 0, 0, 0, 0, 0}},
@@ -58,6 +67,8 @@ TEST(Count, AcceptsAtoiFormsInsideTheNameWindow) {
         {"500", true, 500},
         {"12abc", true, 12},
         {"  \t+7", true, 7},
+        {"\n\v\f\r 9", true, 9},
+        {"\r-19", true, static_cast<std::uint32_t>(-19)},
         {"-5", true, 4294967291u},
         {"-1", true, 4294967295u},
         {"1", true, 1},

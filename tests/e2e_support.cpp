@@ -1,8 +1,10 @@
 #include "e2e_support.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
+#include "crc_reference.h"
 #include "tool_runner.h"
 
 Bytes fmt(const char* format, ...) {
@@ -24,10 +26,6 @@ Bytes echo_transcript(const std::vector<std::string>& args) {
            fmt(text::echo_program, program_name_seen().c_str()) +
            fmt(text::echo_first, args.at(0).c_str()) + fmt(text::echo_second, args.at(1).c_str());
 }
-
-#include <algorithm>
-
-#include "crc_reference.h"
 
 void put_images(const TempDir& dir, const Images& images) {
     dir.write("offline.bin", images.offline);

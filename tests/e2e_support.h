@@ -3,6 +3,8 @@
 #ifndef TOLP_E2E_SUPPORT_H
 #define TOLP_E2E_SUPPORT_H
 
+#include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -14,10 +16,6 @@ Bytes fmt(const char* format, ...);
 
 // The count line and the three echo lines of a call with `args`.
 Bytes echo_transcript(const std::vector<std::string>& args);
-
-#endif
-
-#include <cstdint>
 
 // The three input images of a run.
 struct Images {
@@ -45,3 +43,5 @@ Bytes merged(const Bytes& offline, const Bytes& ramboot, const Bytes& stamped_do
 std::string merged_name(const std::string& mac, std::uint32_t checksum, int count);
 // The folder after a successful run with usual_args.
 std::map<std::string, Bytes> usual_result(const Images& images);
+
+#endif

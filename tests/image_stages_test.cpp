@@ -31,35 +31,58 @@ TEST(FileName, TakesTheMacAsTypedAndFitsEveryAcceptedCount) {
         const char* mac;
         std::uint32_t sum, count;
         const char* name;
-        bool fits;
     } cases[] = {
-        {"11-22-33-44-55-66", 0x0012ABCD, 500, "11-22-33-44-55-66_0012ABCD_500.bin", true},
-        {"1 -22-33-44-55-66", 0, 1, "1 -22-33-44-55-66_00000000_1.bin", true},
-        {"aa-bb-cc-dd-ee-ff", 0xFFFFFFFF, 99999999, "aa-bb-cc-dd-ee-ff_FFFFFFFF_99999999.bin",
-         true},
+        {"11-22-33-44-55-66", 0x0012ABCD, 500, "11-22-33-44-55-66_0012ABCD_500.bin"},
+        {"1 -22-33-44-55-66", 0, 1, "1 -22-33-44-55-66_00000000_1.bin"},
+        {"aa-bb-cc-dd-ee-ff", 0xFFFFFFFF, 99999999, "aa-bb-cc-dd-ee-ff_FFFFFFFF_99999999.bin"},
         {"11-22-33-44-55-66", 1, static_cast<std::uint32_t>(-9999999),
-         "11-22-33-44-55-66_00000001_-9999999.bin", true},
-        {"11-22-33-44-55-66", 1, 100000000, "11-22-33-44-55-66_00000001_10000000.bin", false},
+         "11-22-33-44-55-66_00000001_-9999999.bin"},
+        // Past the accepted window the name is cut, never overrun.
+        {"11-22-33-44-55-66", 1, 100000000, "11-22-33-44-55-66_00000001_10000000.bin"},
     };
     for (const auto& c : cases) {
-        char name[file_name_size];
-        EXPECT_EQ(compose_file_name(name, c.mac, c.sum, c.count), c.fits) << c.name;
+        char name[file_name_size + 8];
+        std::memset(name, 'X', sizeof name);
+        compose_file_name(name, c.mac, c.sum, c.count);
         EXPECT_STREQ(name, c.name);
+        EXPECT_EQ(name[file_name_size], 'X') << "written past the name's room";
     }
 }
 
+// Every byte of a merged image, from the layout rule stated plainly.
+std::uint8_t expected_byte(std::size_t at, const std::vector<std::uint8_t>& offline,
+                           const std::vector<std::uint8_t>& ramboot,
+                           const std::vector<std::uint8_t>& download) {
+    if (at >= 0xD000) return download[at - 0xD000];
+    if (at >= 0xA000 && at - 0xA000 < ramboot.size()) return ramboot[at - 0xA000];
+    if (at < offline.size()) return offline[at];
+    return 0xFF;
+}
+
 TEST(Layout, RegionsAreFilledInOrderOverErasedFlash) {
-    const std::size_t total = merged_size(4);
-    std::vector<std::uint8_t> merged(total, 0);
-    const std::vector<std::uint8_t> offline(0xA000 + 2, 1), ramboot(3, 2), download(4, 3);
-    lay_out_merged(merged.data(), total, {offline.data(), offline.size()},
-                   {ramboot.data(), ramboot.size()}, {download.data(), download.size()});
-    EXPECT_EQ(merged[0xA000 - 1], 1);
-    EXPECT_EQ(merged[0xA000], 2);  // the RAM boot image overwrites the run-on
-    EXPECT_EQ(merged[0xA003], 0xFF);
-    EXPECT_EQ(merged[0xCFFF], 0xFF);
-    EXPECT_EQ(merged[0xD000], 3);
-    EXPECT_EQ(merged[total - 1], 3);
+    const struct {
+        std::size_t offline, ramboot, download;
+    } cases[] = {
+        {5, 3, 4},           // short images: both gaps erased
+        {0xA000 + 2, 3, 4},  // the RAM boot image overwrites the offline run-on
+        {0, 0x3000 + 7, 9},  // the download image overwrites the RAM boot run-on
+        {0xD000 + 4, 0, 4},  // an offline image up to the end
+        {0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const std::vector<std::uint8_t> offline(c.offline, 1), ramboot(c.ramboot, 2),
+            download(c.download, 3);
+        std::vector<std::uint8_t> merged(merged_size(static_cast<std::uint32_t>(c.download)), 0);
+        SourceImages sources{{offline.data(), offline.size()}, {ramboot.data(), ramboot.size()}};
+        const SourceSizes sizes = lay_out_merged(merged.data(), {download.data(), download.size()},
+                                                 read_from_memory, &sources);
+        EXPECT_EQ(sizes.offline, c.offline);
+        EXPECT_EQ(sizes.ramboot, c.ramboot);
+        for (std::size_t at = 0; at < merged.size(); ++at) {
+            ASSERT_EQ(merged[at], expected_byte(at, offline, ramboot, download))
+                << "offset " << at << " of " << c.offline << "/" << c.ramboot << "/" << c.download;
+        }
+    }
     EXPECT_EQ(room_at(ramboot_offset, merged_size(0)), 0x3000u);
     EXPECT_EQ(room_at(download_offset + 1, merged_size(0)), 0u);
 }

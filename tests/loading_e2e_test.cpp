@@ -24,26 +24,6 @@ TEST(Loading, PageWalkTranscriptForEverySizeClass) {
     }
 }
 
-TEST(Loading, TheAbcImageHasTheKnownChecksum) {
-    TempDir dir;
-    put_images(dir, {"", "", Bytes(256, '\0') + "abc"});
-    const RunResult r = run_tool(dir.path(), usual_args);
-    const Bytes walk =
-        "Size of file: 259 bytes.\n\n\ncrc:1:6b1ddc00\nPageCNT:2remain:3file_sumcheck:6b1ddc00 "
-        "i:2\n";
-    EXPECT_NE(r.out.find(console(walk)), Bytes::npos);
-    EXPECT_EQ(dir.listing().count("11-22-33-44-55-66_6B1DDC00_500.bin"), 1u);
-}
-
-TEST(Loading, EmptyImageSummary) {
-    TempDir dir;
-    put_images(dir, {"", "", ""});
-    const RunResult r = run_tool(dir.path(), usual_args);
-    EXPECT_NE(
-        r.out.find(console("Size of file: 0 bytes.\n\nPageCNT:0remain:256file_sumcheck:0 i:1\n")),
-        Bytes::npos);
-}
-
 TEST(Loading, OversizeImageIsRefusedAndNothingIsWritten) {
     TempDir dir;
     const Images images{"offline", "ramboot", pattern_bytes(204801, 7)};

@@ -1,5 +1,7 @@
 // The checksum and the page arithmetic.
+#include <algorithm>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -40,31 +42,58 @@ TEST(Crc32, TableVersionAgreesWithTheBitwiseDefinition) {
         whole);
 }
 
-TEST(PageArithmetic, CountsPagesAndTheLastPageBytes) {
+// The progress a walk reports, page by page.
+std::vector<std::pair<std::uint32_t, std::uint32_t>> heard;
+void note_page(std::uint32_t i, std::uint32_t crc123) {
+    heard.emplace_back(i, crc123);
+}
+
+TEST(PageWalk, CountsPagesAndChecksumsAllButTheHeaderPage) {
     const struct {
-        std::uint32_t size, pages, remain;
+        std::uint32_t size, pages, remain, end;
     } cases[] = {
-        {0, 0, 256}, {1, 1, 1},     {256, 1, 256},      {257, 2, 1},
-        {259, 2, 3}, {512, 2, 256}, {204800, 800, 256}, {204799, 800, 255},
+        {0, 0, 256, 1},   {1, 1, 1, 1},     {256, 1, 256, 1},        {257, 2, 1, 2},
+        {259, 2, 3, 2},   {512, 2, 256, 2}, {204800, 800, 256, 800}, {204799, 800, 255, 800},
+        {1100, 5, 76, 5},
     };
+    std::mt19937 rng(7);
+    std::vector<std::uint8_t> image(204800);
+    for (auto& b : image) b = static_cast<std::uint8_t>(rng());
     for (const auto& c : cases) {
         EXPECT_EQ(page_count(c.size), c.pages) << c.size;
         EXPECT_EQ(last_page_bytes(c.size), c.remain) << c.size;
+        heard.clear();
+        const PageWalk walk = walk_pages(image.data(), c.size, note_page);
+        EXPECT_EQ(walk.PageCNT, c.pages) << c.size;
+        EXPECT_EQ(walk.remain, c.remain) << c.size;
+        EXPECT_EQ(walk.i, c.end) << c.size;
+        // Each page continues the checksum carried from the page before.
+        std::uint32_t crc = 0;
+        ASSERT_EQ(heard.size(), c.end - 1) << c.size;
+        for (std::uint32_t i = 1; i < c.end; ++i) {
+            const std::size_t from = i * 256u;
+            crc =
+                crc32_bitwise(crc, image.data() + from, std::min<std::size_t>(256, c.size - from));
+            EXPECT_EQ(heard[i - 1], std::make_pair(i, crc)) << c.size << " page " << i;
+        }
+        EXPECT_EQ(walk.crc123, crc) << c.size;
+        EXPECT_EQ(walk_pages(image.data(), c.size).crc123, crc) << "without progress";
     }
 }
 
-TEST(PageChecksum, CoversOnlyTheBytesAfterTheHeaderPage) {
+TEST(PageWalk, CoversOnlyTheBytesAfterTheHeaderPage) {
     std::vector<std::uint8_t> image(600, 0);
-    EXPECT_EQ(page_checksum(image.data(), 600), 0u);  // zero payload
+    EXPECT_EQ(walk_pages(image.data(), 600).crc123, 0u);  // zero payload
     image[257] = 'a';
-    const std::uint32_t with_payload = page_checksum(image.data(), 600);
+    const std::uint32_t with_payload = walk_pages(image.data(), 600).crc123;
     EXPECT_NE(with_payload, 0u);
     image[10] = 0x55;  // header page: no effect
-    EXPECT_EQ(page_checksum(image.data(), 600), with_payload);
+    EXPECT_EQ(walk_pages(image.data(), 600).crc123, with_payload);
     image[599] = 1;  // last byte in the file: counts
-    EXPECT_NE(page_checksum(image.data(), 600), with_payload);
-    EXPECT_EQ(page_checksum(image.data(), 256), 0u);
-    EXPECT_EQ(page_checksum(image.data(), 0), 0u);
+    EXPECT_NE(walk_pages(image.data(), 600).crc123, with_payload);
+    image[600 - 1] = 0;
+    image.push_back(9);  // past the image's size: no effect
+    EXPECT_EQ(walk_pages(image.data(), 600).crc123, with_payload);
 }
 
 }  // namespace

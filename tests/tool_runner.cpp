@@ -14,6 +14,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "image_format.h"
+
 namespace {
 
 constexpr double run_timeout_seconds = 60;
@@ -171,7 +173,6 @@ RunResult run_checker(const fs::path& dir, const std::vector<std::string>& image
 }
 
 ::testing::AssertionResult checker_accepts_merged_images(const fs::path& dir) {
-    constexpr std::uintmax_t smallest_checkable = 0xD000 + 20;
     const std::set<std::string> inputs{"download.bin", "offline.bin", "ramboot.bin"};
     std::ostringstream problems;
     for (const auto& e : fs::directory_iterator(dir)) {
@@ -179,7 +180,7 @@ RunResult run_checker(const fs::path& dir, const std::vector<std::string>& image
         if (!e.is_regular_file() || inputs.count(name) != 0 || e.path().extension() != ".bin") {
             continue;
         }
-        const int expected = fs::file_size(e.path()) < smallest_checkable ? 2 : 0;
+        const int expected = fs::file_size(e.path()) < smallest_checkable_image ? 2 : 0;
         const RunResult check = run_checker(dir, {name});
         if (check.status != expected) {
             problems << "\n"

@@ -1,5 +1,6 @@
 // The stamping and merge stages end to end: the stamped header page, the
 // merged image's name and layout, and the failures of these stages.
+#include <functional>
 #include <iterator>
 
 #include <gtest/gtest.h>
@@ -19,24 +20,45 @@ const Bytes usual_head =
     echo_transcript(usual_args) +
     arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n");
 
-TEST(Stamping, HeaderFieldsOfTheAbcImage) {
-    TempDir dir;
-    const Bytes download = Bytes(256, '\0') + "abc";
-    put_images(dir, {"", "", download});
-    const RunResult r = run_tool(dir.path(), usual_args);
-    ASSERT_EQ(r.status, 0);
-    const Bytes got = dir.read("download.bin");
-    ASSERT_EQ(got.size(), 259u);
-    EXPECT_TRUE(same_bytes(hex_bytes({0x00, 0x00, 0x01, 0x03}), got.substr(16, 4)));
-    EXPECT_TRUE(same_bytes(hex_bytes({0x00, 0xDC, 0x1D, 0x6B}), got.substr(64, 4)));
-    EXPECT_TRUE(same_bytes(hex_bytes({0xF4, 0x01, 0x00, 0x00}), got.substr(72, 4)));
-    EXPECT_TRUE(same_bytes(hex_bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x65, 0x01}),
-                           got.substr(136, 8)));
-    EXPECT_NE(
-        r.out.find(console("\nlength:103\n00 259updata mac success !\nmerge file success !\n")),
-        Bytes::npos);
-    const Bytes merged_image = dir.read("11-22-33-44-55-66_6B1DDC00_500.bin");
-    EXPECT_TRUE(same_bytes(Bytes(0xD000, '\xFF') + got, merged_image));
+// Golden runs, every expected byte written out from the specification of
+// the format rather than computed: the 259-byte image ending in "abc"
+// (checksum 0x6B1DDC00) and the empty image.
+struct GoldenCase {
+    Bytes download;
+    Bytes transcript_tail;  // after the argument lines
+    Bytes stamped_download;
+    std::string merged_name;
+};
+
+TEST(GoldenRun, TranscriptHeaderAndMergedImageFromLiterals) {
+    Bytes abc_stamped = Bytes(256, '\0') + "abc";
+    abc_stamped.replace(16, 4, hex_bytes({0x00, 0x00, 0x01, 0x03}));
+    abc_stamped.replace(64, 4, hex_bytes({0x00, 0xDC, 0x1D, 0x6B}));
+    abc_stamped.replace(72, 4, hex_bytes({0xF4, 0x01, 0x00, 0x00}));
+    abc_stamped.replace(136, 8, hex_bytes({0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x65, 0x01}));
+    const GoldenCase cases[] = {
+        {Bytes(256, '\0') + "abc",
+         "Size of file: 259 bytes.\n\n\ncrc:1:6b1ddc00\n"
+         "PageCNT:2remain:3file_sumcheck:6b1ddc00 i:2\n"
+         "\nlength:103\n00 259updata mac success !\nmerge file success !\n",
+         abc_stamped, "11-22-33-44-55-66_6B1DDC00_500.bin"},
+        {"",
+         "Size of file: 0 bytes.\n\nPageCNT:0remain:256file_sumcheck:0 i:1\n"
+         "\nlength:0\n00 0updata mac success !\nmerge file success !\n",
+         "", "11-22-33-44-55-66_00000000_500.bin"},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        put_images(dir, {"", "", c.download});
+        const RunResult r = run_tool(dir.path(), usual_args);
+        EXPECT_EQ(r.status, 0) << c.merged_name;
+        EXPECT_TRUE(same_bytes(console(usual_head + c.transcript_tail), r.out)) << c.merged_name;
+        EXPECT_TRUE(same_listing({{"offline.bin", ""},
+                                  {"ramboot.bin", ""},
+                                  {"download.bin", c.stamped_download},
+                                  {c.merged_name, Bytes(0xD000, '\xFF') + c.stamped_download}},
+                                 dir.listing()));
+    }
 }
 
 struct FieldCase {
@@ -153,88 +175,76 @@ TEST(Merge, AnExistingMergedImageIsReplacedNotAppended) {
 struct FailureCase {
     const char* label;
     Images images;
-    bool offline_missing, ramboot_missing, folder_for_merged;
+    // Changes the folder after the images are put, and the expected listing
+    // to match.
+    std::function<void(const TempDir&, std::map<std::string, Bytes>&)> setup;
     long file_size_limit;
     int status;
     Bytes tail;  // what follows the stamping transcript
-    bool download_stamped;
 };
 
 TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
     const Bytes small = pattern_bytes(1000, 51);
     const std::string name = merged_name(usual_args[0], reference_checksum(small), 500);
+    const auto remove = [](const char* file) {
+        return [file](const TempDir& dir, std::map<std::string, Bytes>& files) {
+            fs::remove(dir / file);
+            files.erase(file);
+        };
+    };
+    const auto nothing = [](const TempDir&, std::map<std::string, Bytes>&) {};
     const FailureCase cases[] = {
         {"missing offline",
          {"", "ram", small},
-         true,
-         false,
-         false,
+         remove("offline.bin"),
          -1,
          255,
-         "\nCan not open the path: ./offline.bin \n",
-         true},
+         "\nCan not open the path: ./offline.bin \n"},
         {"missing ramboot",
          {"off", "", small},
-         false,
-         true,
-         false,
+         remove("ramboot.bin"),
          -1,
          255,
-         "\nCan not open the path: ./ramboot.bin \n",
-         true},
+         "\nCan not open the path: ./ramboot.bin \n"},
         {"folder in the way",
          {"off", "ram", small},
-         false,
-         false,
-         true,
+         [&name](const TempDir& dir, std::map<std::string, Bytes>& files) {
+             fs::create_directory(dir / name);
+             files[name] = "<dir>";
+         },
          -1,
          255,
-         "\nCan not open the path: " + name + " \n",
-         true},
+         "\nCan not open the path: " + name + " \n"},
         {"offline too large",
          {pattern_bytes(54249, 52), "ram", small},
-         false,
-         false,
-         false,
+         nothing,
          -1,
          255,
-         "file too large: ./offline.bin is 54249 bytes, limit 54248 bytes !\n",
-         true},
+         "file too large: ./offline.bin is 54249 bytes, limit 54248 bytes !\n"},
         {"ramboot too large",
          {"off", pattern_bytes(13289, 53), small},
-         false,
-         false,
-         false,
+         nothing,
          -1,
          255,
-         "file too large: ./ramboot.bin is 13289 bytes, limit 13288 bytes !\n",
-         true},
+         "file too large: ./ramboot.bin is 13289 bytes, limit 13288 bytes !\n"},
         {"short merged write",
          {"off", "ram", small},
-         false,
-         false,
-         false,
+         nothing,
          20000,
          1,
-         "fwrite file error\xA3\xA1\n",
-         true},
+         "fwrite file error\xA3\xA1\n"},
     };
     for (const auto& c : cases) {
         TempDir dir;
         put_images(dir, c.images);
-        if (c.offline_missing) fs::remove(dir / "offline.bin");
-        if (c.ramboot_missing) fs::remove(dir / "ramboot.bin");
-        if (c.folder_for_merged) fs::create_directory(dir / name);
+        auto files = usual_result(c.images);
+        files.erase(name);
+        c.setup(dir, files);
         const RunResult r = run_tool(dir.path(), usual_args, {c.file_size_limit});
         EXPECT_EQ(r.status, c.status) << c.label;
         const Bytes expected = usual_head + loading_transcript(c.images.download) +
                                stamping_transcript(c.images.download.size()) + c.tail;
         EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.label;
-        auto files = usual_result(c.images);
-        files.erase(name);
-        if (c.offline_missing) files.erase("offline.bin");
-        if (c.ramboot_missing) files.erase("ramboot.bin");
-        if (c.folder_for_merged) files[name] = "<dir>";
         EXPECT_TRUE(same_listing(files, dir.listing())) << c.label;
     }
 }
