@@ -122,16 +122,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (merged[at] != want) fail("merged byte not where the layout puts it");
     }
 
-    // The checker agrees with what was just built.
-    const CheckReport report = check_merged_image(merged.data(), merged.size(), name);
-    if (report.too_short != (bin_size < 20)) fail("checker: too short");
-    if (!report.too_short && report.failed) {
-        std::fprintf(stderr, "%s", report.text.c_str());
-        fail("checker finds the image inconsistent");
+    // The checker agrees with what was just built, with and without its
+    // sources (the original or the stamped download image).
+    const Sources made_from{{offline.data(), offline.size()},
+                          {ramboot.data(), ramboot.size()},
+                          {(data[6] & 2) ? buf.data() : download.data(), bin_size}};
+    for (const Sources* given : {static_cast<const Sources*>(nullptr), &made_from}) {
+        const CheckReport report = check_merged_image(merged.data(), merged.size(), name, given);
+        if (report.too_short != (bin_size < 20)) fail("checker: too short");
+        if (!report.too_short && report.failed) {
+            std::fprintf(stderr, "%s", report.text.c_str());
+            fail("checker finds the image inconsistent");
+        }
+        // A copy cut short anywhere is checked without reading past its end.
+        const std::size_t cut =
+            total - std::min<std::size_t>(total, data[7] * 1031u % (total + 1));
+        const CheckReport cut_report = check_merged_image(merged.data(), cut, name, given);
+        if (cut < total && !cut_report.too_short && !cut_report.failed) {
+            fail("checker misses a cut");
+        }
     }
-    // A copy cut short anywhere is checked without reading past its end.
-    const std::size_t cut = total - std::min<std::size_t>(total, data[7] * 1031u % (total + 1));
-    const CheckReport cut_report = check_merged_image(merged.data(), cut, name);
-    if (cut < total && !cut_report.too_short && !cut_report.failed) fail("checker misses a cut");
+    // With its sources, one changed byte anywhere is found.
+    if (bin_size >= 20) {
+        const std::size_t at = (static_cast<std::size_t>(data[1]) << 8 | data[3]) * 257 % total;
+        merged[at] ^= 0x40;
+        if (!check_merged_image(merged.data(), merged.size(), name, &made_from).failed) {
+            fail("checker misses a changed byte");
+        }
+    }
     return 0;
 }

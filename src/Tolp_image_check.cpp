@@ -1,62 +1,190 @@
-// Tolp_image_check IMAGE...
+// Tolp_image_check [--sources DIR] [--json] IMAGE...
 //
 // Reports whether each merged image is still the one Tolp_mac_tool made: its
-// size, stamped checksum, MAC sum and file name against each other. Reads
-// only; writes nothing. Status 0: all consistent; 1: some check failed;
-// 2: an image could not be read or is too short to check.
+// size, stamped checksum, MAC sum and file name against each other and, with
+// --sources, every byte against the image that DIR's offline.bin, ramboot.bin
+// and download.bin make. Reads only; writes nothing. Status 0: all
+// consistent; 1: some check failed; 2: an image or a source could not be
+// read, is too short or too large, or the call was wrong.
+#include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "file_helpers.h"
 #include "image_check.h"
+#include "image_report.h"
 
 namespace {
 
 enum Status { consistent = 0, inconsistent = 1, unusable = 2 };
 
-// Reads the whole file; false if it cannot.
-bool read_whole(const char* path, std::vector<std::uint8_t>& bytes) {
-    const long size = file_size_or_errno(path);
-    if (size < 0 || size == LONG_MAX) return false;
-    std::FILE* f = std::fopen(path, "rb");
-    if (f == nullptr) return false;
+constexpr char usage[] =
+    "usage: Tolp_image_check [--sources DIR] [--json] IMAGE...\n"
+    "       Tolp_image_check --help | --version\n"
+    "Checks merged images made by Tolp_mac_tool. With --sources, DIR holds the\n"
+    "offline.bin, ramboot.bin and download.bin (original or stamped) the images\n"
+    "were made from, and every byte is compared. --json writes one JSON array.\n"
+    "Status: 0 all consistent, 1 a check failed, 2 a file could not be used.\n";
+
+struct Options {
+    std::string sources;  // empty: no --sources
+    bool json = false;
+    std::vector<std::string> images;
+};
+
+// Why a file could not be used: the system's reason, or a size outside what
+// the checker accepts.
+struct FileError {
+    std::string reason;
+};
+
+void report_error(const std::string& path, const std::string& reason) {
+    std::fprintf(stderr, "Tolp_image_check: %s: %s\n", path.c_str(), reason.c_str());
+}
+
+// Reads the whole file, refusing one over `limit` bytes before reading it.
+bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
+                FileError& error) {
+    errno = 0;
+    const long size = file_size_or_errno(path.c_str());
+    if (size < 0) {
+        error.reason = std::strerror(errno != 0 ? errno : ENOENT);
+        return false;
+    }
+    if (size == LONG_MAX || static_cast<unsigned long>(size) > limit) {
+        error.reason = "too large: " + std::to_string(size) + " bytes, at most " +
+                       std::to_string(limit) + " expected";
+        return false;
+    }
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (f == nullptr) {
+        error.reason = std::strerror(errno);
+        return false;
+    }
     bytes.resize(static_cast<std::size_t>(size));
     const bool ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
     std::fclose(f);
+    if (!ok) error.reason = "could not read all of its " + std::to_string(size) + " bytes";
     return ok;
 }
 
-Status check_one(const char* path) {
-    std::printf("%s\n", path);
+struct SourceFiles {
+    std::vector<std::uint8_t> offline, ramboot, download;
+    Sources view() const {
+        return {{offline.data(), offline.size()},
+                {ramboot.data(), ramboot.size()},
+                {download.data(), download.size()}};
+    }
+};
+
+// Reads DIR's three images with the tool's limits; false after reporting.
+bool read_sources(const std::string& dir, SourceFiles& files) {
+    namespace fs = std::filesystem;
+    const std::string download = (fs::path(dir) / "download.bin").string();
+    FileError error;
+    if (!read_whole(download, download_capacity, files.download, error)) {
+        report_error(download, error.reason);
+        return false;
+    }
+    const std::size_t total = merged_size(static_cast<std::uint32_t>(files.download.size()));
+    const struct {
+        const char* name;
+        std::size_t room;
+        std::vector<std::uint8_t>* bytes;
+    } others[] = {{"offline.bin", room_at(offline_offset, total), &files.offline},
+                  {"ramboot.bin", room_at(ramboot_offset, total), &files.ramboot}};
+    for (const auto& o : others) {
+        const std::string path = (fs::path(dir) / o.name).string();
+        if (!read_whole(path, o.room, *o.bytes, error)) {
+            report_error(path, error.reason);
+            return false;
+        }
+    }
+    return true;
+}
+
+Status check_one(const std::string& path, const Sources* sources, bool json, bool first) {
     std::vector<std::uint8_t> bytes;
-    if (!read_whole(path, bytes)) {
-        std::printf("  cannot read: not a readable regular file\n  result: UNREADABLE\n");
-        return unusable;
+    FileError error;
+    const bool read = read_whole(path, largest_merged_image, bytes, error);
+    CheckReport report;
+    if (read) {
+        const std::string name = std::filesystem::path(path).filename().string();
+        report = check_merged_image(bytes.data(), bytes.size(), name, sources);
+        if (report.too_short) error.reason = "too short to be a merged image";
+    } else {
+        report_error(path, error.reason);
     }
-    const std::string name = std::filesystem::path(path).filename().string();
-    const CheckReport report = check_merged_image(bytes.data(), bytes.size(), name);
-    std::printf("%s", report.text.c_str());
-    if (report.too_short) {
-        std::printf("  result: TOO SHORT\n");
-        return unusable;
+    const Status status = !read || report.too_short ? unusable
+                          : report.failed           ? inconsistent
+                                                    : consistent;
+    const std::string verdict = !read              ? "UNREADABLE"
+                                : report.too_short ? "TOO SHORT"
+                                : report.failed    ? "INCONSISTENT"
+                                                   : "consistent";
+    if (json) {
+        std::printf("%s%s", first ? "" : ",\n", json_report(path, report, error.reason).c_str());
+    } else {
+        std::printf("%s\n%s  result: %s\n", path.c_str(), report.text.c_str(), verdict.c_str());
     }
-    std::printf("  result: %s\n", report.failed ? "INCONSISTENT" : "consistent");
-    return report.failed ? inconsistent : consistent;
+    return status;
+}
+
+// Parses the options; false with the reason after a call it cannot run.
+bool parse_options(int argc, char* argv[], Options& options, std::string& wrong) {
+    bool only_images = false;
+    for (int k = 1; k < argc; ++k) {
+        const std::string a = argv[k];
+        if (only_images || a.empty() || a[0] != '-' || a == "-") {
+            options.images.push_back(a);
+        } else if (a == "--") {
+            only_images = true;
+        } else if (a == "--json") {
+            options.json = true;
+        } else if (a == "--sources" && k + 1 < argc) {
+            options.sources = argv[++k];
+        } else if (a.rfind("--sources=", 0) == 0 && a.size() > 10) {
+            options.sources = a.substr(10);
+        } else {
+            wrong = "unknown option or missing value: " + a;
+            return false;
+        }
+    }
+    if (options.images.empty()) wrong = "no image to check";
+    return !options.images.empty();
 }
 
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc < 2) {
-        std::printf("usage: Tolp_image_check IMAGE...\n");
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::printf("%s", usage);
+        return consistent;
+    }
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("Tolp_image_check %s\n", TOLP_VERSION);
+        return consistent;
+    }
+    Options options;
+    std::string wrong;
+    if (!parse_options(argc, argv, options, wrong)) {
+        std::fprintf(stderr, "Tolp_image_check: %s\n%s", wrong.c_str(), usage);
         return unusable;
     }
+    SourceFiles files;
+    if (!options.sources.empty() && !read_sources(options.sources, files)) return unusable;
+    const Sources sources = files.view();
     Status worst = consistent;
-    for (int k = 1; k < argc; ++k) {
-        const Status s = check_one(argv[k]);
+    if (options.json) std::printf("[\n");
+    for (std::size_t k = 0; k < options.images.size(); ++k) {
+        const Status s = check_one(options.images[k], options.sources.empty() ? nullptr : &sources,
+                                   options.json, k == 0);
         if (s > worst) worst = s;
     }
+    if (options.json) std::printf("\n]\n");
     return worst;
 }

@@ -1,25 +1,66 @@
 // Consistency checks of a merged image, as the tool makes them: its size
 // against the stamped length, the stamped checksum against the payload, the
-// MAC sum against the MAC bytes, and the file name against the stamped
-// fields.
+// MAC sum against the MAC bytes, the file name against the stamped fields
+// and, given the images it was made from, every byte against the layout
+// those images make.
 #ifndef TOLP_IMAGE_CHECK_H
 #define TOLP_IMAGE_CHECK_H
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "image_format.h"
+#include "merge_image.h"
+
+// One comparison and its outcome. A failure that has a place names the
+// first differing offset in the merged image and the bytes around it.
+struct Check {
+    std::string name;
+    bool ok = true;
+    std::string detail;  // what was compared, in words
+    bool has_offset = false;
+    std::size_t offset = 0;
+    std::string expected, found;  // a few bytes around `offset`, in hex
+};
+
+// The header fields as decoded; a field the image is too short to hold is
+// absent.
+struct DecodedFields {
+    std::uint32_t length = 0;
+    bool has_checksum = false, has_count = false, has_mac = false, has_mac_sum = false;
+    std::uint32_t checksum_stamped = 0, checksum_computed = 0, count = 0, mac_sum = 0;
+    std::uint8_t mac[mac_size] = {};
+};
+
+// What the file name says, when it has the tool's form.
+struct NameFields {
+    bool has_form = false;
+    std::string mac_text;
+    std::uint32_t checksum = 0;
+    std::uint32_t count = 0;
+};
 
 struct CheckReport {
-    std::string text;        // the report lines, each ending in "\n"
+    std::string text;  // the report lines, each ending in "\n"
+    std::vector<Check> checks;
+    DecodedFields fields;
+    NameFields name;
     bool failed = false;     // some check found a difference
     bool too_short = false;  // not even the length field is there
 };
 
+// The images a merged image was made from. The download image may be the
+// original or the stamped one: its stamped fields are not compared.
+struct Sources {
+    ImageBytes offline, ramboot, download;
+};
+
 // Checks the merged image `image` (`size` bytes) whose file name (without
-// its folder) is `file_name`.
+// its folder) is `file_name`; with `sources`, every byte against the image
+// they make.
 CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
-                               const std::string& file_name);
+                               const std::string& file_name, const Sources* sources = nullptr);
 
 #endif

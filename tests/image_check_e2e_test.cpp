@@ -1,5 +1,7 @@
-// Tolp_image_check on images the tool made, and on damaged, truncated and
-// renamed copies of them.
+// Tolp_image_check on images the tool made, and on damaged, truncated,
+// renamed and missing copies of them, with and without their sources.
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 
 #include <gtest/gtest.h>
@@ -9,86 +11,199 @@
 
 namespace {
 
-// A folder where the tool has made one merged image; returns its name.
-std::string make_image(const TempDir& dir, const Bytes& download) {
-    put_images(dir, {"offline", "ramboot", download});
-    const RunResult r = run_tool(dir.path(), usual_args);
-    EXPECT_EQ(r.status, 0);
-    return merged_name(usual_args[0], reference_checksum(download), 500);
+// Short offline and RAM boot images, so that both gaps hold erased flash.
+const Images made_from{pattern_bytes(100, 91), pattern_bytes(50, 92), Bytes(256, '\0') + "abc"};
+const std::string made_name = "11-22-33-44-55-66_6B1DDC00_500.bin";
+
+// A folder where the tool has made its merged image from `made_from`, with
+// the sources beside it in "original/" and "stamped/".
+void make_image(const TempDir& dir) {
+    put_images(dir, made_from);
+    ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
+    for (const char* sub : {"original", "stamped"}) {
+        fs::create_directory(dir / sub);
+        write_file(dir / sub / "offline.bin", made_from.offline);
+        write_file(dir / sub / "ramboot.bin", made_from.ramboot);
+    }
+    write_file(dir / "original" / "download.bin", made_from.download);
+    write_file(dir / "stamped" / "download.bin", dir.read("download.bin"));
 }
 
 TEST(ImageCheck, ReportsEveryFieldOfAGoodImage) {
     TempDir dir;
-    const std::string name = make_image(dir, Bytes(256, '\0') + "abc");
+    make_image(dir);
     const auto before = dir.listing();
-    const RunResult r = run_checker(dir.path(), {name});
+    const RunResult r = run_checker(dir.path(), {made_name});
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(
-        same_bytes(name + "\n"
-                          "  download image length: 259 bytes\n"
-                          "  size: file 53507 bytes, expected 0xD000 + 259 = 53507: OK\n"
-                          "  checksum: stamped 6B1DDC00, computed 6B1DDC00: OK\n"
-                          "  count: 500\n"
-                          "  MAC: 11 22 33 44 55 66\n"
-                          "  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"
-                          "  name MAC: name says 11 22 33 44 55 66, stamped 11 22 33 44 55 66: OK\n"
-                          "  name checksum: name says 6B1DDC00, stamped 6B1DDC00: OK\n"
-                          "  name count: name says 500, stamped 500: OK\n"
-                          "  result: consistent\n",
-                   r.out));
+    EXPECT_TRUE(same_bytes(made_name +
+                               "\n"
+                               "  download image length: 259 bytes\n"
+                               "  size: file 53507 bytes, expected 0xD000 + 259 = 53507: OK\n"
+                               "  checksum: stamped 6B1DDC00, computed 6B1DDC00: OK\n"
+                               "  count: 500\n"
+                               "  MAC: 11 22 33 44 55 66\n"
+                               "  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"
+                               "  name MAC: name says 11 22 33 44 55 66, stamped 11 22 33 44 55 "
+                               "66: OK\n"
+                               "  name checksum: name says 6B1DDC00, stamped 6B1DDC00: OK\n"
+                               "  name count: name says 500, stamped 500: OK\n"
+                               "  regions: not compared (offline, gaps, RAM boot and download "
+                               "payload need --sources)\n"
+                               "  result: consistent\n",
+                           r.out));
+    EXPECT_EQ(r.err, "");
     EXPECT_TRUE(same_listing(before, dir.listing())) << "the checker wrote something";
+}
+
+// Changes the merged image's bytes in place.
+std::function<std::string(const TempDir&)> damaged(std::function<void(Bytes&)> change,
+                                                   const std::string& new_name = "") {
+    return [change, new_name](const TempDir& dir) {
+        Bytes image = dir.read(made_name);
+        if (change) change(image);
+        fs::remove(dir / made_name);
+        const std::string name = new_name.empty() ? made_name : new_name;
+        dir.write(name, image);
+        return name;
+    };
 }
 
 struct Damage {
     const char* label;
-    std::function<void(Bytes&)> change;
-    std::string new_name;  // empty: keep the name
+    std::function<std::string(const TempDir&)> make;  // returns the file to check
+    std::vector<std::string> options;
     int status;
-    std::string expected_line;
+    std::string expected_out;  // a part of standard output
+    std::string expected_err;  // a part of standard error
 };
 
-TEST(ImageCheck, FindsDamagedTruncatedAndRenamedCopies) {
+TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
+    const std::vector<std::string> original{"--sources", "original"};
+    const std::vector<std::string> stamped{"--sources=stamped"};
+    const auto flip = [](std::size_t at) { return damaged([at](Bytes& b) { b[at] ^= 0x01; }); };
     const Damage cases[] = {
-        {"flipped payload byte", [](Bytes& b) { b[0xD000 + 257] ^= 0x01; }, "", 1,
-         "  checksum: stamped 6B1DDC00, computed "},
-        {"truncated copy", [](Bytes& b) { b.resize(b.size() - 1); }, "", 1,
-         "  size: file 53506 bytes, expected 0xD000 + 259 = 53507: FAIL\n"},
-        {"other MAC in the name", nullptr, "11-22-33-44-55-67_6B1DDC00_500.bin", 1,
-         "  name MAC: name says 11 22 33 44 55 67, stamped 11 22 33 44 55 66: FAIL\n"},
-        {"other count in the name", nullptr, "11-22-33-44-55-66_6B1DDC00_50.bin", 1,
-         "  name count: name says 50, stamped 500: FAIL\n"},
-        {"other checksum digits", nullptr, "11-22-33-44-55-66_6B1DDC01_500.bin", 1,
-         "  name checksum: name says 6B1DDC01, stamped 6B1DDC00: FAIL\n"},
-        {"changed MAC sum", [](Bytes& b) { b[0xD000 + 142] = 0x66; }, "", 1,
-         "  MAC sum: stamped 358, the MAC bytes add up to 357: FAIL\n"},
-        {"truncated inside the header page", [](Bytes& b) { b.resize(0xD000 + 70); }, "", 1,
-         "  count: absent (the download image ends at byte 70 of the header page)\n"},
-        {"shorter than the length field", [](Bytes& b) { b.resize(0xD000 + 19); }, "", 2,
-         "  too short: a merged image holds at least 53268 bytes\n  result: TOO SHORT\n"},
-        {"name not in the tool's form", nullptr, "image.bin", 0,
-         "  name: not in the tool's form, not compared\n  result: consistent\n"},
+        {"good, original sources", damaged(nullptr), original, 0,
+         "  offline: 0x00000-0x00064: OK\n  gap after offline: 0x00064-0x0A000: OK\n"
+         "  RAM boot: 0x0A000-0x0A032: OK\n  gap after RAM boot: 0x0A032-0x0D000: OK\n"
+         "  download: 0x0D000-0x0D103: OK\n  result: consistent\n",
+         ""},
+        {"good, stamped sources", damaged(nullptr), stamped, 0, "  result: consistent\n", ""},
+        {"offline byte", flip(0x20), original, 1,
+         "  offline: 0x00000-0x00064, first difference at 0x00020: FAIL\n"
+         "    expected at 0x00020: ",
+         ""},
+        {"offline byte unseen without sources", flip(0x20), {}, 0, "  result: consistent\n", ""},
+        {"gap after the offline image", flip(0x100), stamped, 1,
+         "  gap after offline: 0x00064-0x0A000, first difference at 0x00100: FAIL\n"
+         "    expected at 0x00100: FF FF FF FF [FF] FF FF FF FF\n"
+         "    found    at 0x00100: FF FF FF FF [FE] FF FF FF FF\n",
+         ""},
+        {"RAM boot byte", flip(0xA031), original, 1,
+         "  RAM boot: 0x0A000-0x0A032, first difference at 0x0A031: FAIL\n", ""},
+        {"gap after the RAM boot image", flip(0xCFFF), original, 1,
+         "  gap after RAM boot: 0x0A032-0x0D000, first difference at 0x0CFFF: FAIL\n", ""},
+        {"unstamped header byte", flip(0xD000 + 200), original, 1,
+         "  download: 0x0D000-0x0D103, first difference at 0x0D0C8: FAIL\n", ""},
+        {"payload byte", flip(0xD000 + 257), {}, 1, "  checksum: stamped 6B1DDC00, computed ", ""},
+        {"stamped MAC sum", damaged([](Bytes& b) { b[0xD000 + 142] = 0x66; }), original, 1,
+         "  MAC sum: stamped 358, the MAC bytes add up to 357: FAIL\n"
+         "    expected at 0x0D08E: 65 01\n    found    at 0x0D08E: 66 01\n",
+         ""},
+        {"other MAC in the name",
+         damaged(nullptr, "11-22-33-44-55-67_6B1DDC00_500.bin"),
+         {},
+         1,
+         "  name MAC: name says 11 22 33 44 55 67, stamped 11 22 33 44 55 66: FAIL\n",
+         ""},
+        {"other count in the name",
+         damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_50.bin"),
+         {},
+         1,
+         "  name count: name says 50, stamped 500: FAIL\n",
+         ""},
+        {"other checksum in the name",
+         damaged(nullptr, "11-22-33-44-55-66_6B1DDC01_500.bin"),
+         {},
+         1,
+         "  name checksum: name says 6B1DDC01, stamped 6B1DDC00: FAIL\n",
+         ""},
+        {"name not in the tool's form",
+         damaged(nullptr, "image.bin"),
+         {},
+         0,
+         "  name: not in the tool's form, not compared\n",
+         ""},
+        {"truncated copy", damaged([](Bytes& b) { b.pop_back(); }), {}, 1,
+         "  size: file 53506 bytes, expected 0xD000 + 259 = 53507: FAIL\n", ""},
+        {"truncated copy with sources", damaged([](Bytes& b) { b.pop_back(); }), original, 1,
+         "  download: 0x0D000-0x0D103, first difference at 0x0D102: FAIL\n"
+         "    expected at 0x0D102: 00 00 61 62 [63] ..\n"
+         "    found    at 0x0D102: 00 00 61 62 [..] ..\n",
+         ""},
+        {"cut inside the header page",
+         damaged([](Bytes& b) { b.resize(0xD000 + 70); }),
+         {},
+         1,
+         "  count: absent (the download image ends at byte 70 of the header page)\n",
+         ""},
+        {"shorter than the length field",
+         damaged([](Bytes& b) { b.resize(0xD000 + 19); }),
+         {},
+         2,
+         "  result: TOO SHORT\n",
+         ""},
+        {"larger than any merged image",
+         [](const TempDir& dir) {
+             std::ofstream(dir / "huge.bin").close();
+             fs::resize_file(dir / "huge.bin", 3000000000u);  // sparse: never read
+             return std::string("huge.bin");
+         },
+         {},
+         2,
+         "huge.bin\n  result: UNREADABLE\n",
+         "Tolp_image_check: huge.bin: too large: 3000000000 bytes, at most 258048 expected\n"},
+        {"missing",
+         [](const TempDir&) { return std::string("missing.bin"); },
+         {},
+         2,
+         "missing.bin\n  result: UNREADABLE\n",
+         "Tolp_image_check: missing.bin: No such file or directory\n"},
+        {"a folder",
+         [](const TempDir& dir) {
+             fs::create_directory(dir / "folder.bin");
+             return std::string("folder.bin");
+         },
+         {},
+         2,
+         "",
+         "Tolp_image_check: folder.bin: Is a directory\n"},
+        {"sources missing",
+         damaged(nullptr),
+         {"--sources", "nowhere"},
+         2,
+         "",
+         "Tolp_image_check: nowhere/download.bin: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         TempDir dir;
-        const std::string name = make_image(dir, Bytes(256, '\0') + "abc");
-        Bytes image = dir.read(name);
-        if (c.change) c.change(image);
-        fs::remove(dir / name);
-        const std::string checked = c.new_name.empty() ? name : c.new_name;
-        dir.write(checked, image);
-        const RunResult r = run_checker(dir.path(), {checked});
-        EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out;
-        EXPECT_NE(r.out.find(c.expected_line), Bytes::npos) << c.label << "\n" << r.out;
-        if (c.status == 1) {
-            EXPECT_NE(r.out.find("result: INCONSISTENT\n"), Bytes::npos) << c.label;
+        make_image(dir);
+        std::vector<std::string> args = c.options;
+        args.push_back(c.make(dir));
+        const RunResult r = run_checker(dir.path(), args);
+        EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
+        EXPECT_NE(r.out.find(c.expected_out), Bytes::npos) << c.label << "\n" << r.out;
+        EXPECT_NE(r.err.find(c.expected_err), Bytes::npos) << c.label << "\n" << r.err;
+        if (c.expected_err.empty()) {
+            EXPECT_EQ(r.err, "") << c.label;
         }
     }
 }
 
 TEST(ImageCheck, ShortDownloadImagesReportAbsentFields) {
     TempDir dir;
-    const std::string name = make_image(dir, Bytes(100, 'z'));
-    const RunResult r = run_checker(dir.path(), {name});
+    put_images(dir, {"offline", "ramboot", Bytes(100, 'z')});
+    ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
+    const RunResult r = run_checker(dir.path(), {"11-22-33-44-55-66_00000000_500.bin"});
     EXPECT_EQ(r.status, 0) << r.out;
     for (const char* line :
          {"  MAC: absent (the download image ends at byte 100 of the header page)\n",
@@ -100,18 +215,89 @@ TEST(ImageCheck, ShortDownloadImagesReportAbsentFields) {
 
 TEST(ImageCheck, TheWorstImageDecidesTheStatus) {
     TempDir dir;
-    const std::string good = make_image(dir, pattern_bytes(900, 5));
-    dir.write("copy_of_good.bin", dir.read(good));
-    const Bytes bad = dir.read(good).substr(0, 0xD000 + 800);  // truncated
-    dir.write("99" + good.substr(2), bad);
-    EXPECT_EQ(run_checker(dir.path(), {good, "copy_of_good.bin"}).status, 0);
-    EXPECT_EQ(run_checker(dir.path(), {good, "99" + good.substr(2)}).status, 1);
-    const RunResult missing = run_checker(dir.path(), {good, "missing.bin", "99" + good.substr(2)});
-    EXPECT_EQ(missing.status, 2);
-    EXPECT_NE(missing.out.find("missing.bin\n  cannot read: not a readable regular file\n"
-                               "  result: UNREADABLE\n"),
-              Bytes::npos);
-    EXPECT_EQ(run_checker(dir.path(), {}).status, 2);
+    make_image(dir);
+    dir.write("copy_of_good.bin", dir.read(made_name));
+    dir.write("cut.bin", dir.read(made_name).substr(0, 0xD000 + 200));
+    EXPECT_EQ(run_checker(dir.path(), {made_name, "copy_of_good.bin"}).status, 0);
+    EXPECT_EQ(run_checker(dir.path(), {made_name, "cut.bin"}).status, 1);
+    EXPECT_EQ(run_checker(dir.path(), {made_name, "missing.bin", "cut.bin"}).status, 2);
+}
+
+struct CallCase {
+    std::vector<std::string> args;
+    int status;
+    std::string out_starts, err_starts;
+};
+
+TEST(ImageCheck, HelpVersionAndWrongCalls) {
+    const CallCase cases[] = {
+        {{"--help"}, 0, "usage: Tolp_image_check [--sources DIR] [--json] IMAGE...\n", ""},
+        {{"--version"}, 0, "Tolp_image_check " TOLP_VERSION "\n", ""},
+        {{"--frobnicate", "x.bin"},
+         2,
+         "",
+         "Tolp_image_check: unknown option or missing value: --frobnicate\nusage: "},
+        {{"--sources"}, 2, "", "Tolp_image_check: unknown option or missing value: --sources\n"},
+        {{}, 2, "", "Tolp_image_check: no image to check\nusage: "},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        const RunResult r = run_checker(dir.path(), c.args);
+        const std::string label = c.args.empty() ? "no arguments" : c.args[0];
+        EXPECT_EQ(r.status, c.status) << label;
+        EXPECT_EQ(r.out.rfind(c.out_starts, 0), 0u) << label << "\n" << r.out;
+        EXPECT_EQ(r.err.rfind(c.err_starts, 0), 0u) << label << "\n" << r.err;
+    }
+}
+
+// Bytes around `at`, as the checker shows them.
+std::string window(const Bytes& b, std::size_t at) {
+    std::string out;
+    for (std::size_t k = at - 4; k <= at + 4; ++k) {
+        out += fmt(k == at ? "[%02X]" : "%02X", static_cast<unsigned char>(b[k]));
+        if (k < at + 4) out += ' ';
+    }
+    return out;
+}
+
+// The JSON report, read back with Python's json module.
+TEST(ImageCheck, JsonReportParses) {
+    TempDir dir;
+    make_image(dir);
+    Bytes bad = dir.read(made_name);
+    bad[0x20] ^= 1;
+    dir.write("bad.bin", bad);
+    const RunResult r = run_checker(
+        dir.path(), {"--json", "--sources", "original", made_name, "bad.bin", "gone.bin"});
+    EXPECT_EQ(r.status, 2);
+    TempDir side;
+    write_file(side / "report.json", r.out);
+    write_file(
+        side / "read.py",
+        "import json, sys\n"
+        "for o in json.load(open(sys.argv[1])):\n"
+        "    f = o.get('fields', {})\n"
+        "    bad = [(c['name'], c['offset'], c['expected'], c['found'])\n"
+        "           for c in o.get('checks', []) if not c['ok']]\n"
+        "    print(o['path'], o['consistent'], f.get('length'), f.get('checksum_computed'),\n"
+        "          f.get('count'), f.get('mac'), f.get('mac_sum'), o.get('name'), bad,\n"
+        "          len(o.get('checks', [])), o.get('error'))\n");
+    const std::string command = "python3 " + (side / "read.py").string() + " " +
+                                (side / "report.json").string() + " > " +
+                                (side / "summary").string();
+    ASSERT_EQ(std::system(command.c_str()), 0) << r.out;
+    const Bytes good = dir.read(made_name);
+    EXPECT_TRUE(same_bytes(made_name +
+                               " True 259 6B1DDC00 500 11-22-33-44-55-66 357 {'mac': "
+                               "'11-22-33-44-55-66', 'checksum': '6B1DDC00', 'count': 500} [] "
+                               "11 None\n"
+                               "bad.bin False 259 6B1DDC00 500 11-22-33-44-55-66 357 None "
+                               "[('offline', 32, '" +
+                               window(good, 0x20) + "', '" + window(bad, 0x20) +
+                               "')] 8 None\n"
+                               "gone.bin False None None None None None None [] 0 No such file "
+                               "or directory\n",
+                           read_file(side / "summary")));
 }
 
 }  // namespace

@@ -1,0 +1,105 @@
+#include "image_report.h"
+
+#include <cstdio>
+
+namespace {
+
+std::string hex32(std::uint32_t v) {
+    char buf[12];
+    std::snprintf(buf, sizeof buf, "\"%08X\"", v);
+    return buf;
+}
+
+std::string signed32(std::uint32_t v) {
+    return std::to_string(static_cast<std::int32_t>(v));
+}
+
+std::string mac_text(const std::uint8_t* mac) {
+    char buf[24];
+    std::snprintf(buf, sizeof buf, "%02X-%02X-%02X-%02X-%02X-%02X", mac[0], mac[1], mac[2], mac[3],
+                  mac[4], mac[5]);
+    return json_string(buf);
+}
+
+// "key": value pairs joined into an object.
+class Object {
+public:
+    Object& add(const char* key, const std::string& value) {
+        out_ += (out_.empty() ? "{" : ", ") + json_string(key) + ": " + value;
+        return *this;
+    }
+    std::string done() const { return out_.empty() ? "{}" : out_ + "}"; }
+
+private:
+    std::string out_;
+};
+
+std::string fields_json(const DecodedFields& f) {
+    Object o;
+    o.add("length", std::to_string(f.length));
+    if (f.has_checksum) {
+        o.add("checksum_stamped", hex32(f.checksum_stamped));
+        o.add("checksum_computed", hex32(f.checksum_computed));
+    }
+    if (f.has_count) o.add("count", signed32(f.count));
+    if (f.has_mac) o.add("mac", mac_text(f.mac));
+    if (f.has_mac_sum) o.add("mac_sum", std::to_string(f.mac_sum));
+    return o.done();
+}
+
+std::string name_json(const NameFields& n) {
+    if (!n.has_form) return "null";
+    return Object()
+        .add("mac", json_string(n.mac_text))
+        .add("checksum", hex32(n.checksum))
+        .add("count", signed32(n.count))
+        .done();
+}
+
+std::string checks_json(const std::vector<Check>& checks) {
+    std::string out = "[";
+    for (const Check& c : checks) {
+        Object o;
+        o.add("name", json_string(c.name)).add("ok", c.ok ? "true" : "false");
+        o.add("detail", json_string(c.detail));
+        if (c.has_offset) {
+            o.add("offset", std::to_string(c.offset));
+            o.add("expected", json_string(c.expected)).add("found", json_string(c.found));
+        }
+        out += (out.size() > 1 ? ",\n    " : "\n    ") + o.done();
+    }
+    return out + (checks.empty() ? "]" : "\n  ]");
+}
+
+}  // namespace
+
+std::string json_string(const std::string& text) {
+    std::string out = "\"";
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04X", c);
+            out += esc;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
+
+std::string json_report(const std::string& path, const CheckReport& report,
+                        const std::string& error) {
+    const bool usable = error.empty();
+    Object o;
+    o.add("path", json_string(path));
+    o.add("consistent", usable && !report.failed ? "true" : "false");
+    if (!usable) return o.add("error", json_string(error)).done();
+    o.add("fields", fields_json(report.fields));
+    o.add("name", name_json(report.name));
+    o.add("checks", checks_json(report.checks));
+    return o.done();
+}

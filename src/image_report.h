@@ -1,0 +1,19 @@
+// The checker's report of one image as a JSON object, for scripts.
+#ifndef TOLP_IMAGE_REPORT_H
+#define TOLP_IMAGE_REPORT_H
+
+#include <string>
+
+#include "image_check.h"
+
+// {"path", "consistent", "error" (when the image could not be used),
+//  "fields" (those present), "name" (null unless in the tool's form),
+//  "checks": [{"name", "ok", "detail", and for a failure with a place
+//  "offset", "expected", "found"}]}. `error` is empty for a usable image.
+std::string json_report(const std::string& path, const CheckReport& report,
+                        const std::string& error);
+
+// `text` as a JSON string literal, quotes included.
+std::string json_string(const std::string& text);
+
+#endif
