@@ -7,14 +7,12 @@
 // consistent; 1: some check failed; 2: an image or a source could not be
 // read, is too short or too large, or the call was wrong.
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "file_helpers.h"
 #include "image_check.h"
 #include "image_report.h"
 
@@ -49,17 +47,21 @@ void report_error(const std::string& path, const std::string& reason) {
 // Reads the whole file, refusing one over `limit` bytes before reading it.
 bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
                 FileError& error) {
-    errno = 0;
-    const long size = file_size_or_errno(path.c_str());
-    if (size < 0) {
-        error.reason = std::strerror(errno != 0 ? errno : ENOENT);
-        return false;
-    }
-    if (size == LONG_MAX || static_cast<unsigned long>(size) > limit) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    const std::uintmax_t size = fs::is_regular_file(st) ? fs::file_size(path, ec) : 0;
+    if (!fs::exists(st)) {
+        error.reason = std::strerror(ENOENT);
+    } else if (fs::is_directory(st)) {
+        error.reason = std::strerror(EISDIR);
+    } else if (!fs::is_regular_file(st) || ec) {
+        error.reason = "not a regular file";
+    } else if (size > limit) {
         error.reason = "too large: " + std::to_string(size) + " bytes, at most " +
                        std::to_string(limit) + " expected";
-        return false;
     }
+    if (!error.reason.empty()) return false;
     std::FILE* f = std::fopen(path.c_str(), "rb");
     if (f == nullptr) {
         error.reason = std::strerror(errno);
@@ -83,8 +85,7 @@ struct SourceFiles {
 
 // Reads DIR's three images with the tool's limits; false after reporting.
 bool read_sources(const std::string& dir, SourceFiles& files) {
-    namespace fs = std::filesystem;
-    const std::string download = (fs::path(dir) / "download.bin").string();
+    const std::string download = dir + "/download.bin";
     FileError error;
     if (!read_whole(download, download_capacity, files.download, error)) {
         report_error(download, error.reason);
@@ -98,7 +99,7 @@ bool read_sources(const std::string& dir, SourceFiles& files) {
     } others[] = {{"offline.bin", room_at(offline_offset, total), &files.offline},
                   {"ramboot.bin", room_at(ramboot_offset, total), &files.ramboot}};
     for (const auto& o : others) {
-        const std::string path = (fs::path(dir) / o.name).string();
+        const std::string path = dir + "/" + o.name;
         if (!read_whole(path, o.room, *o.bytes, error)) {
             report_error(path, error.reason);
             return false;

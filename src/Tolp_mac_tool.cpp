@@ -18,21 +18,21 @@ namespace {
 
 // Reports the argument count and stops a call with fewer than two.
 void check_argument_count(int argc) {
-    std::printf(text::arg_count, argc > 0 ? argc - 1 : 0);
+    say(text::arg_count, argc > 0 ? argc - 1 : 0);
     if (argc <= 1) {
-        std::printf(text::need_mac_and_count);
+        say(text::need_mac_and_count);
         stop(-1);
     }
     if (argc == 2) {
-        std::printf(text::need_count);
+        say(text::need_count);
         stop(-1);
     }
 }
 
 void take_arguments(RunContext& ctx, char* argv[]) {
-    std::printf(text::echo_program, argv[0]);
-    std::printf(text::echo_first, argv[1]);
-    std::printf(text::echo_second, argv[2]);
+    say(text::echo_program, argv[0]);
+    say(text::echo_first, argv[1]);
+    say(text::echo_second, argv[2]);
     ctx.p = argv[1];
     ctx.p_times = argv[2];
 }

@@ -38,10 +38,10 @@ const char* mac_message(MacFault fault) {
 }
 
 void echo_decoded(const RunContext& ctx) {
-    std::printf(text::echo_count, static_cast<int>(static_cast<std::int32_t>(ctx.burn_times)));
-    std::printf(text::echo_mac, ctx.p);
-    for (unsigned char byte : ctx.mac_buf) std::printf(text::echo_mac_byte, byte);
-    std::printf(text::line_break);
+    say(text::echo_count, static_cast<int>(static_cast<std::int32_t>(ctx.burn_times)));
+    say(text::echo_mac, ctx.p);
+    for (unsigned char byte : ctx.mac_buf) say(text::echo_mac_byte, byte);
+    say(text::line_break);
 }
 
 }  // namespace
@@ -88,11 +88,11 @@ bool parse_count(const char* text, std::uint32_t& burn_times) {
 void check_arguments(RunContext& ctx) {
     const MacFault fault = mac_text_fault(ctx.p);
     if (fault != MacFault::none) {
-        std::printf("%s", mac_message(fault));
+        say("%s", mac_message(fault));
         stop(-2);
     }
     if (!parse_count(ctx.p_times, ctx.burn_times)) {
-        std::printf(text::count_bad);
+        say(text::count_bad);
         stop(-2);
     }
     str_to_hex(reinterpret_cast<const unsigned char*>(ctx.p), ctx.mac_buf);

@@ -28,13 +28,13 @@ namespace fs = std::filesystem;
 namespace {
 
 [[noreturn]] void fail_open(const char* path) {
-    std::printf(text::cannot_open, path);
+    say(text::cannot_open, path);
     stop(-1);
 }
 
 // The stop removes the temporary, so the target stays as it was.
 [[noreturn]] void fail_write() {
-    std::printf(text::short_write);
+    say(text::short_write);
     stop(1);
 }
 
@@ -257,7 +257,7 @@ void read_bin(const char* path, void* buf, std::int32_t size) {
     const std::size_t got = want == 0 ? 0 : std::fread(buf, 1, want, f);
     std::fclose(f);
     if (got != want) {
-        std::printf(text::cannot_read, path);
+        say(text::cannot_read, path);
         stop(-1);
     }
 }

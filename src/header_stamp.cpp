@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console.h"
 #include "console_texts.h"
 #include "file_helpers.h"
 
@@ -64,11 +65,11 @@ void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
 void stamp_download(RunContext& ctx) {
     ctx.check_sum =
         stamp_header(ctx.buf, ctx.bin_size, ctx.file_sumcheck, ctx.burn_times, ctx.mac_buf);
-    std::printf(text::line_break);
+    say(text::line_break);
     const std::uint32_t length = read_big_endian32(ctx.buf + length_offset);
-    std::printf(text::stamped_length, length);
-    std::printf(text::stamped_length_detail, ctx.buf[length_offset], static_cast<int>(length));
+    say(text::stamped_length, length);
+    say(text::stamped_length_detail, ctx.buf[length_offset], static_cast<int>(length));
     compose_file_name(ctx.new_file_name, ctx.p, ctx.file_sumcheck, ctx.burn_times);
     write_bin(download_path, ctx.buf, static_cast<std::int32_t>(ctx.bin_size));
-    std::printf(text::stamp_done);
+    say(text::stamp_done);
 }

@@ -1,6 +1,7 @@
 #include "load_download.h"
 
-#include <cstdio>
+#include <cerrno>
+#include <cstring>
 
 #include "console.h"
 #include "console_texts.h"
@@ -14,21 +15,22 @@ namespace {
 long size_download() {
     const long size = file_size_or_errno(download_path);
     if (size < 0) {
-        std::perror(text::size_error_prefix);
+        const int reason = errno;
+        say_error("%s: %s\n", text::size_error_prefix, std::strerror(reason));
         return -1;
     }
-    std::printf(text::file_size, size);
+    say(text::file_size, size);
     return size;
 }
 
 void refuse_oversize(long size) {
     if (size <= static_cast<long>(download_capacity)) return;
-    std::printf(text::too_large, download_path, size, static_cast<long>(download_capacity));
+    say(text::too_large, download_path, size, static_cast<long>(download_capacity));
     stop(-1);
 }
 
 void print_page(std::uint32_t i, std::uint32_t crc123) {
-    std::printf(text::page_progress, static_cast<int>(i), crc123);
+    say(text::page_progress, static_cast<int>(i), crc123);
 }
 
 }  // namespace
@@ -39,7 +41,7 @@ void load_download(RunContext& ctx) {
     ctx.bin_size = size > 0 ? static_cast<std::uint32_t>(size) : 0;
     read_bin(download_path, ctx.buf, static_cast<std::int32_t>(ctx.bin_size));
     const PageWalk walk = walk_pages(ctx.buf, ctx.bin_size, print_page);
-    std::printf(text::page_summary, static_cast<int>(walk.PageCNT), static_cast<int>(walk.remain),
-                walk.crc123, static_cast<int>(walk.i));
+    say(text::page_summary, static_cast<int>(walk.PageCNT), static_cast<int>(walk.remain),
+        walk.crc123, static_cast<int>(walk.i));
     ctx.file_sumcheck = walk.crc123;
 }

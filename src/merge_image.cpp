@@ -16,7 +16,7 @@ namespace {
 std::unique_ptr<std::uint8_t[]> allocate(std::size_t size) {
     std::unique_ptr<std::uint8_t[]> b(new (std::nothrow) std::uint8_t[size]);
     if (!b) {
-        std::printf(text::merge_no_memory);
+        say(text::merge_no_memory);
         stop(-3);
     }
     return b;
@@ -28,7 +28,7 @@ std::size_t read_into_place(const char* path, std::uint8_t* at, std::size_t room
                             void* /*context*/) {
     const std::int32_t size = GetBinSize(path);
     if (static_cast<std::size_t>(size) > room) {
-        std::printf(text::too_large, path, static_cast<long>(size), static_cast<long>(room));
+        say(text::too_large, path, static_cast<long>(size), static_cast<long>(room));
         stop(-1);
     }
     read_bin(path, at, size);
@@ -64,5 +64,5 @@ void merge_file(const char* file_name, const std::uint8_t* download, std::uint32
     const auto merged = allocate(total);
     lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
     write_bin(file_name, merged.get(), static_cast<std::int32_t>(total));
-    std::printf(text::merge_done);
+    say(text::merge_done);
 }

@@ -35,22 +35,22 @@ TEST(ImageCheck, ReportsEveryFieldOfAGoodImage) {
     const auto before = dir.listing();
     const RunResult r = run_checker(dir.path(), {made_name});
     EXPECT_EQ(r.status, 0);
-    EXPECT_TRUE(same_bytes(made_name +
-                               "\n"
-                               "  download image length: 259 bytes\n"
-                               "  size: file 53507 bytes, expected 0xD000 + 259 = 53507: OK\n"
-                               "  checksum: stamped 6B1DDC00, computed 6B1DDC00: OK\n"
-                               "  count: 500\n"
-                               "  MAC: 11 22 33 44 55 66\n"
-                               "  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"
-                               "  name MAC: name says 11 22 33 44 55 66, stamped 11 22 33 44 55 "
-                               "66: OK\n"
-                               "  name checksum: name says 6B1DDC00, stamped 6B1DDC00: OK\n"
-                               "  name count: name says 500, stamped 500: OK\n"
-                               "  regions: not compared (offline, gaps, RAM boot and download "
-                               "payload need --sources)\n"
-                               "  result: consistent\n",
-                           r.out));
+    EXPECT_TRUE(same_bytes(
+        console(made_name + "\n"
+                            "  download image length: 259 bytes\n"
+                            "  size: file 53507 bytes, expected 0xD000 + 259 = 53507: OK\n"
+                            "  checksum: stamped 6B1DDC00, computed 6B1DDC00: OK\n"
+                            "  count: 500\n"
+                            "  MAC: 11 22 33 44 55 66\n"
+                            "  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"
+                            "  name MAC: name says 11 22 33 44 55 66, stamped 11 22 33 44 55 "
+                            "66: OK\n"
+                            "  name checksum: name says 6B1DDC00, stamped 6B1DDC00: OK\n"
+                            "  name count: name says 500, stamped 500: OK\n"
+                            "  regions: not compared (offline, gaps, RAM boot and download "
+                            "payload need --sources)\n"
+                            "  result: consistent\n"),
+        r.out));
     EXPECT_EQ(r.err, "");
     EXPECT_TRUE(same_listing(before, dir.listing())) << "the checker wrote something";
 }
@@ -133,8 +133,12 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          0,
          "  name: not in the tool's form, not compared\n",
          ""},
-        {"truncated copy", damaged([](Bytes& b) { b.pop_back(); }), {}, 1,
-         "  size: file 53506 bytes, expected 0xD000 + 259 = 53507: FAIL\n", ""},
+        {"truncated copy",
+         damaged([](Bytes& b) { b.pop_back(); }),
+         {},
+         1,
+         "  size: file 53506 bytes, expected 0xD000 + 259 = 53507: FAIL\n",
+         ""},
         {"truncated copy with sources", damaged([](Bytes& b) { b.pop_back(); }), original, 1,
          "  download: 0x0D000-0x0D103, first difference at 0x0D102: FAIL\n"
          "    expected at 0x0D102: 00 00 61 62 [63] ..\n"
@@ -191,8 +195,8 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
         args.push_back(c.make(dir));
         const RunResult r = run_checker(dir.path(), args);
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
-        EXPECT_NE(r.out.find(c.expected_out), Bytes::npos) << c.label << "\n" << r.out;
-        EXPECT_NE(r.err.find(c.expected_err), Bytes::npos) << c.label << "\n" << r.err;
+        EXPECT_NE(r.out.find(console(c.expected_out)), Bytes::npos) << c.label << "\n" << r.out;
+        EXPECT_NE(r.err.find(console(c.expected_err)), Bytes::npos) << c.label << "\n" << r.err;
         if (c.expected_err.empty()) {
             EXPECT_EQ(r.err, "") << c.label;
         }
@@ -200,16 +204,29 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
 }
 
 TEST(ImageCheck, ShortDownloadImagesReportAbsentFields) {
-    TempDir dir;
-    put_images(dir, {"offline", "ramboot", Bytes(100, 'z')});
-    ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
-    const RunResult r = run_checker(dir.path(), {"11-22-33-44-55-66_00000000_500.bin"});
-    EXPECT_EQ(r.status, 0) << r.out;
-    for (const char* line :
+    const struct {
+        std::size_t size;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {100,
          {"  MAC: absent (the download image ends at byte 100 of the header page)\n",
           "  MAC sum: absent (the download image ends at byte 100 of the header page)\n",
-          "  count: 500\n", "  name count: name says 500, stamped 500: OK\n"}) {
-        EXPECT_NE(r.out.find(line), Bytes::npos) << line << r.out;
+          "  count: 500\n", "  name count: name says 500, stamped 500: OK\n"}},
+        {143,
+         {"  MAC: 11 22 33 44 55 66\n",
+          "  MAC sum: absent (the download image ends at byte 143 of the header page)\n"}},
+        // A field that ends exactly where the image ends is there.
+        {144, {"  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"}},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        put_images(dir, {"offline", "ramboot", Bytes(c.size, 'z')});
+        ASSERT_EQ(run_tool(dir.path(), usual_args).status, 0);
+        const RunResult r = run_checker(dir.path(), {"11-22-33-44-55-66_00000000_500.bin"});
+        EXPECT_EQ(r.status, 0) << r.out;
+        for (const auto& line : c.lines) {
+            EXPECT_NE(r.out.find(console(line)), Bytes::npos) << line << r.out;
+        }
     }
 }
 
@@ -245,8 +262,8 @@ TEST(ImageCheck, HelpVersionAndWrongCalls) {
         const RunResult r = run_checker(dir.path(), c.args);
         const std::string label = c.args.empty() ? "no arguments" : c.args[0];
         EXPECT_EQ(r.status, c.status) << label;
-        EXPECT_EQ(r.out.rfind(c.out_starts, 0), 0u) << label << "\n" << r.out;
-        EXPECT_EQ(r.err.rfind(c.err_starts, 0), 0u) << label << "\n" << r.err;
+        EXPECT_EQ(r.out.rfind(console(c.out_starts), 0), 0u) << label << "\n" << r.out;
+        EXPECT_EQ(r.err.rfind(console(c.err_starts), 0), 0u) << label << "\n" << r.err;
     }
 }
 

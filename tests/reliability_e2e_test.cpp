@@ -144,6 +144,24 @@ TEST(Reliability, InterruptsAtRandomMomentsLeaveNoTemporaryAndNoHalfImage) {
               << " of them between the two files\n";
 }
 
+TEST(Reliability, AnInterruptTheCallerIgnoresStaysIgnored) {
+    if (launched()) GTEST_SKIP() << "POSIX signal dispositions: native build only";
+    TempDir dir;
+    put_images(dir, maximal);
+    // nohup starts the tool with SIGHUP ignored, as a job meant to outlive
+    // its terminal.
+    std::vector<std::string> command{"nohup", tool_path()};
+    command.insert(command.end(), usual_args.begin(), usual_args.end());
+    PipedRun run(dir.path(), PipedRun::Command{command});
+    ASSERT_FALSE(run.read_output(1, 30).empty());  // the tool has started
+    for (int k = 0; k < 20 && run.running(); ++k) {
+        run.signal(SIGHUP);
+        std::this_thread::sleep_for(std::chrono::microseconds(300));
+    }
+    EXPECT_EQ(run.finish(30), 0);
+    EXPECT_TRUE(same_listing(usual_result(maximal), dir.listing()));
+}
+
 // Mounts a fresh ext4 file system from an image file on a loop device, for
 // as long as it lives; `error` says why not where the machine does not allow
 // it (not root, no loop devices, no mkfs.ext4).

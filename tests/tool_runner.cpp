@@ -25,13 +25,19 @@ std::string env_or(const char* name, const std::string& fallback) {
     return v != nullptr && *v != '\0' ? std::string(v) : fallback;
 }
 
-std::vector<std::string> command_for(const std::vector<std::string>& args) {
+// `program` with `args`, behind the launcher when `launch` is set.
+std::vector<std::string> command_for(const std::string& program,
+                                     const std::vector<std::string>& args, bool launch) {
     std::vector<std::string> cmd;
-    std::istringstream launcher(env_or("TOLP_LAUNCHER", ""));
+    std::istringstream launcher(launch ? env_or("TOLP_LAUNCHER", "") : "");
     for (std::string word; launcher >> word;) cmd.push_back(word);
-    cmd.push_back(tool_path());
+    cmd.push_back(program);
     cmd.insert(cmd.end(), args.begin(), args.end());
     return cmd;
+}
+
+std::vector<std::string> command_for(const std::vector<std::string>& args) {
+    return command_for(tool_path(), args, true);
 }
 
 // In the child: enter the folder, apply limits, start the tool. Never returns.
@@ -167,9 +173,9 @@ std::string checker_path() {
 }
 
 RunResult run_checker(const fs::path& dir, const std::vector<std::string>& images) {
-    std::vector<std::string> cmd{checker_path()};
-    cmd.insert(cmd.end(), images.begin(), images.end());
-    return run_command(dir, cmd, {});
+    // A checker named explicitly is another build: it runs behind the launcher.
+    const bool other_build = std::getenv("TOLP_CHECKER") != nullptr;
+    return run_command(dir, command_for(checker_path(), images, other_build), {});
 }
 
 ::testing::AssertionResult checker_accepts_merged_images(const fs::path& dir) {

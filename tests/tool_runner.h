@@ -31,8 +31,8 @@ struct RunLimits {
 RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
                    RunLimits limits = {});
 
-// Runs Tolp_image_check (TOLP_CHECKER names it; it always runs natively) in
-// `dir` on the named images.
+// Runs Tolp_image_check in `dir` with `images` as its arguments: the native
+// build, or the one TOLP_CHECKER names, behind the launcher.
 RunResult run_checker(const fs::path& dir, const std::vector<std::string>& images);
 
 // Passes when the checker calls every merged image in `dir` consistent,

@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds Tolp_mac_tool.exe, checks that it imports only Windows system DLLs,
-# and runs the native end-to-end suite against it under Wine.
+# Builds Tolp_mac_tool.exe and Tolp_image_check.exe, checks that they import
+# only Windows system DLLs and carry their version, and runs the native
+# end-to-end suite against them under Wine, then the console screen check.
 # Needs the native tests built first (cmake --workflow --preset test).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 exe=$root/build/windows/Tolp_mac_tool.exe
+checker=$root/build/windows/Tolp_image_check.exe
 e2e=$root/build/default/tests/e2e_tests
 if [ ! -x "$e2e" ]; then
   echo "run 'cmake --workflow --preset test' first: $e2e is missing" >&2
@@ -12,17 +14,28 @@ if [ ! -x "$e2e" ]; then
 fi
 
 cmake --workflow --preset windows
+version=$(sed -n 's/^project(Tolp_mac_tool VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 # A bare Windows PC has only its system DLLs: nothing else may be imported.
 system_dlls=" kernel32.dll msvcrt.dll user32.dll advapi32.dll ws2_32.dll shell32.dll ucrtbase.dll "
 bad=0
-for dll in $(x86_64-w64-mingw32-objdump -p "$exe" | awk '/DLL Name:/ {print tolower($3)}'); do
-  case "$system_dlls" in
-    *" $dll "*|*" api-ms-win-"*) echo "imports $dll (system DLL)";;
-    *) echo "imports $dll: not a Windows system DLL" >&2; bad=1;;
-  esac
+for program in "$exe" "$checker"; do
+  for dll in $(x86_64-w64-mingw32-objdump -p "$program" | awk '/DLL Name:/ {print tolower($3)}'); do
+    case "$system_dlls" in
+      *" $dll "*|*" api-ms-win-"*) echo "$(basename "$program") imports $dll (system DLL)";;
+      *) echo "$(basename "$program") imports $dll: not a Windows system DLL" >&2; bad=1;;
+    esac
+  done
+  # The version resource, as Properties, Details shows it (UTF-16 strings).
+  for field in FileVersion ProductVersion; do
+    if ! strings -el "$program" | grep -A1 -x "$field" | grep -qx "$version"; then
+      echo "$(basename "$program"): no $field $version in its version resource" >&2
+      bad=1
+    fi
+  done
 done
 [ "$bad" -eq 0 ] || exit 1
+echo "both executables carry version $version"
 
 # A throw-away prefix and one persistent server for the whole suite: a
 # server started by a test's own run would hold its pipes open, and one
@@ -39,5 +52,8 @@ holder=$root/build/windows/hold_file.exe
 x86_64-w64-mingw32-g++-win32 -O2 -static -o "$holder" "$root/tests/windows/hold_file.cpp"
 
 windows_name="Z:${exe//\//\\}"
-TOLP_TOOL=$exe TOLP_LAUNCHER=wine TOLP_CRLF=1 TOLP_PROGRAM_NAME=$windows_name TOLP_HOLDER=$holder \
-  "$e2e" --gtest_brief=1 </dev/null
+TOLP_TOOL=$exe TOLP_CHECKER=$checker TOLP_LAUNCHER=wine TOLP_CRLF=1 \
+  TOLP_PROGRAM_NAME=$windows_name TOLP_HOLDER=$holder "$e2e" --gtest_brief=1 </dev/null
+
+bash "$root/tests/windows/console_screen.sh" "$exe" "$root/build/default/Tolp_mac_tool" \
+  "$root/build/default/make_sample_images"

@@ -1,0 +1,34 @@
+# Makes the release zip: NAME/ holding both Windows executables, the README
+# and SHA256SUMS, in a fixed order with fixed times (SOURCE_DATE_EPOCH), so
+# that two builds of one commit give the same bytes. Needs zip and touch.
+# Called with NAME, OUT_DIR, EPOCH and FILES (a list of paths) set.
+set(stage "${OUT_DIR}/stage")
+file(REMOVE_RECURSE "${stage}")
+file(MAKE_DIRECTORY "${stage}/${NAME}")
+set(sums "")
+set(entries "")
+foreach(f IN LISTS FILES)
+  cmake_path(GET f FILENAME base)
+  file(COPY_FILE "${f}" "${stage}/${NAME}/${base}")
+  file(CHMOD "${stage}/${NAME}/${base}" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+  file(SHA256 "${f}" hash)
+  string(APPEND sums "${hash}  ${base}\n")
+  list(APPEND entries "${NAME}/${base}")
+endforeach()
+file(WRITE "${stage}/${NAME}/SHA256SUMS" "${sums}")
+file(CHMOD "${stage}/${NAME}/SHA256SUMS" FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
+list(PREPEND entries "${NAME}/SHA256SUMS")
+file(CHMOD "${stage}/${NAME}" DIRECTORY_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# Info-ZIP's zip with -X stores no owner and no times beyond the DOS time,
+# which comes from the files' times in TZ's zone: both are fixed here.
+file(REMOVE "${OUT_DIR}/${NAME}.zip")
+execute_process(COMMAND touch -h -d "@${EPOCH}" ${entries} "${NAME}"
+  WORKING_DIRECTORY "${stage}" COMMAND_ERROR_IS_FATAL ANY)
+execute_process(
+  COMMAND "${CMAKE_COMMAND}" -E env TZ=UTC zip -X -D -q -9 "${OUT_DIR}/${NAME}.zip" ${entries}
+  WORKING_DIRECTORY "${stage}"
+  COMMAND_ERROR_IS_FATAL ANY)
+file(SHA256 "${OUT_DIR}/${NAME}.zip" zip_hash)
+message("package: ${OUT_DIR}/${NAME}.zip")
+message("sha256:  ${zip_hash}")
