@@ -29,16 +29,18 @@ bool store_pending(const std::filesystem::path& temp) {
 
 SRWLOCK guard = SRWLOCK_INIT;
 
-// Runs on a thread of its own. It keeps the guard after removing the
-// temporary: the process ends when the default handler runs next.
+// Runs on a thread of its own. It takes the guard for good, removes the
+// temporary and ends the process with the status Windows gives an
+// interrupted program (STATUS_CONTROL_C_EXIT), without running the C
+// library's cleanup on a main thread stopped anywhere.
 BOOL WINAPI on_console_event(DWORD event) {
     if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) {
         return FALSE;
     }
     AcquireSRWLockExclusive(&guard);
     if (pending[0] != 0) DeleteFileW(pending);
-    pending[0] = 0;
-    return FALSE;
+    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
+    return TRUE;
 }
 
 void remove_file(const Char* name) {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Tolp_mac_tool.exe and Tolp_image_check.exe, checks that they import
 # only Windows system DLLs and carry their version, and runs the native
-# end-to-end suite against them under Wine, then the console screen check.
+# end-to-end suite against them under Wine, then the console checks (the
+# screen in a real terminal, Ctrl+C).
 # Needs the native tests built first (cmake --workflow --preset test).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -55,5 +56,5 @@ windows_name="Z:${exe//\//\\}"
 TOLP_TOOL=$exe TOLP_CHECKER=$checker TOLP_LAUNCHER=wine TOLP_CRLF=1 \
   TOLP_PROGRAM_NAME=$windows_name TOLP_HOLDER=$holder "$e2e" --gtest_brief=1 </dev/null
 
-bash "$root/tests/windows/console_screen.sh" "$exe" "$root/build/default/Tolp_mac_tool" \
-  "$root/build/default/make_sample_images"
+bash "$root/tests/windows/console_checks.sh" "$exe" "$root/build/default/Tolp_mac_tool" \
+  "$root/build/default/make_sample_images" "$holder"

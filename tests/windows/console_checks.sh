@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Windows build on a real terminal under Wine, whose console code page is
+# not 936 (LANG=C.UTF-8): the operator must read the Chinese texts. Runs a
+# refusal and a successful run in tmux and compares the screen with the
+# native build's transcript decoded from GBK to UTF-8.
+# Then presses Ctrl+C while a replacement of download.bin is pending (a
+# helper holds the file, so the rename is being retried): the temporary must
+# go and download.bin stay as it was.
+# Usage: console_checks.sh WINDOWS_TOOL NATIVE_TOOL SAMPLE_GENERATOR HOLDER
+set -euo pipefail
+exe=$1 native=$2 generator=$3 holder=$4
+work=$(mktemp -d)
+# A tmux server of our own, and a new session for each run.
+tmux_socket=tolp-console-$$
+session=
+trap 'tmux -L "$tmux_socket" kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
+windows_name="Z:${exe//\//\\}"
+sed_name=${windows_name//\\/\\\\}  # backslashes escaped for sed
+
+# What the screen must show for one call: the native transcript in UTF-8,
+# with the program name as Windows gives it.
+expected_screen() {
+  local dir=$1; shift
+  (cd "$dir" && "$native" "$@" </dev/null || true) | iconv -f GBK -t UTF-8 |
+    sed -e "s|^\(可 执 行文 件 名:\).*|\1$sed_name|" -e 's/ *$//'
+}
+
+# Runs the Windows build in tmux in `dir` and prints the screen up to the
+# end marker, trailing blanks removed.
+screen_of() {
+  local dir=$1; shift
+  start_in_tmux "$dir" "$@"
+  wait_for_end
+  pane capture-pane -p -t "$session" | sed -e '/^== end/,$d' -e 's/ *$//'
+}
+
+pane() {
+  tmux -L "$tmux_socket" "$@"
+}
+# Started here, not inside a command substitution, and kept by one idle
+# session for the whole check.
+pane new-session -d -s idle -x 80 -y 10 "sleep 600"
+
+start_in_tmux() {
+  local dir=$1; shift
+  session=run$(date +%s%N)
+  pane new-session -d -s "$session" -x 200 -y 100 \
+    "cd '$dir' && LANG=C.UTF-8 wine '$exe' $* </dev/null; s=\$?; echo; echo \"== end \$s\"; sleep 60"
+}
+
+wait_for_end() {
+  for _ in $(seq 1 300); do
+    pane capture-pane -p -t "$session" | grep -q '^== end' && return
+    sleep 0.2
+  done
+}
+
+status=0
+for call in "11-22-33-44-55-66" "11-22-33-44-55-66 500"; do
+  mkdir -p "$work/native" "$work/windows"
+  "$generator" "$work/native" && "$generator" "$work/windows"
+  # shellcheck disable=SC2086
+  expected=$(expected_screen "$work/native" $call)
+  # shellcheck disable=SC2086
+  shown=$(screen_of "$work/windows" $call)
+  if [ "$expected" == "$shown" ]; then
+    echo "console screen for '$call': readable, as expected"
+  else
+    echo "console screen for '$call' differs:" >&2
+    diff <(echo "$expected") <(echo "$shown") >&2 || true
+    status=1
+  fi
+  rm -rf "$work/native" "$work/windows"
+done
+
+# Ctrl+C while the temporary waits to be renamed over the held download.bin.
+mkdir -p "$work/held"
+"$generator" "$work/held"
+cp "$work/held/download.bin" "$work/original.bin"
+(cd "$work/held" && exec wine "$holder" download.bin 15000 '.download.bin.*.tmp') >/dev/null &
+holder_pid=$!
+sleep 2
+start_in_tmux "$work/held" 11-22-33-44-55-66 500
+for _ in $(seq 1 600); do
+  ls -a "$work/held" | grep -q '\.tmp$' && break
+  sleep 0.05
+done
+pane send-keys -t "$session" C-c
+wait_for_end
+ended=$(pane capture-pane -p -t "$session" | sed -n 's/^== end //p')
+kill "$holder_pid" 2>/dev/null || true
+left=$(ls -A "$work/held" | tr '\n' ' ')
+if [ "$left" == "download.bin offline.bin ramboot.bin " ] && [ "$ended" != 0 ] &&
+   cmp -s "$work/held/download.bin" "$work/original.bin"; then
+  echo "Ctrl+C with a replacement pending: temporary removed, download.bin unchanged (status $ended)"
+else
+  echo "Ctrl+C with a replacement pending left: $left; status $ended" >&2
+  status=1
+fi
+exit $status
