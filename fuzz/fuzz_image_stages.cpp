@@ -125,8 +125,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The checker agrees with what was just built, with and without its
     // sources (the original or the stamped download image).
     const Sources made_from{{offline.data(), offline.size()},
-                          {ramboot.data(), ramboot.size()},
-                          {(data[6] & 2) ? buf.data() : download.data(), bin_size}};
+                            {ramboot.data(), ramboot.size()},
+                            {(data[6] & 2) ? buf.data() : download.data(), bin_size}};
     for (const Sources* given : {static_cast<const Sources*>(nullptr), &made_from}) {
         const CheckReport report = check_merged_image(merged.data(), merged.size(), name, given);
         if (report.too_short != (bin_size < 20)) fail("checker: too short");
@@ -135,8 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             fail("checker finds the image inconsistent");
         }
         // A copy cut short anywhere is checked without reading past its end.
-        const std::size_t cut =
-            total - std::min<std::size_t>(total, data[7] * 1031u % (total + 1));
+        const std::size_t cut = total - std::min<std::size_t>(total, data[7] * 1031u % (total + 1));
         const CheckReport cut_report = check_merged_image(merged.data(), cut, name, given);
         if (cut < total && !cut_report.too_short && !cut_report.failed) {
             fail("checker misses a cut");

@@ -136,7 +136,7 @@ Status check_one(const std::string& path, const Sources* sources, bool json, boo
 }
 
 // Parses the options; false with the reason after a call it cannot run.
-bool parse_options(int argc, char* argv[], Options& options, std::string& wrong) {
+bool parse_options(int argc, const char* const argv[], Options& options, std::string& wrong) {
     bool only_images = false;
     for (int k = 1; k < argc; ++k) {
         const std::string a = argv[k];

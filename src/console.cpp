@@ -30,7 +30,7 @@ bool write_to_console(HANDLE console, const std::string& bytes) {
     const int wide_size = MultiByteToWideChar(gbk_code_page, 0, bytes.data(), size, nullptr, 0);
     if (wide_size <= 0) return false;
     std::wstring wide(static_cast<std::size_t>(wide_size), L'\0');
-    MultiByteToWideChar(gbk_code_page, 0, bytes.data(), size, &wide[0], wide_size);
+    MultiByteToWideChar(gbk_code_page, 0, bytes.data(), size, wide.data(), wide_size);
     DWORD written = 0;
     return WriteConsoleW(console, wide.data(), static_cast<DWORD>(wide.size()), &written,
                          nullptr) != 0;

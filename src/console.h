@@ -17,16 +17,21 @@ enum class Stream { out, err };
 // The one place where a message leaves the tool.
 void write_message(Stream stream, const std::string& bytes);
 
-// printf into a string.
+// printf into a string. The formats are the fixed texts of console_texts.h,
+// never input, so a format that takes no values is safe here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-security"
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 template <typename... Values>
 std::string formatted(const char* format, Values... values) {
     const int size = std::snprintf(nullptr, 0, format, values...);
     if (size <= 0) return std::string();
     std::string out(static_cast<std::size_t>(size) + 1, '\0');
-    std::snprintf(&out[0], out.size(), format, values...);
+    std::snprintf(out.data(), out.size(), format, values...);
     out.pop_back();
     return out;
 }
+#pragma GCC diagnostic pop
 
 template <typename... Values>
 void say(const char* format, Values... values) {
