@@ -20,9 +20,9 @@ const Bytes usual_head =
     echo_transcript(usual_args) +
     arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n");
 
-// Golden runs, every expected byte written out from the specification of
-// the format rather than computed: the 259-byte image ending in "abc"
-// (checksum 0x6B1DDC00) and the empty image.
+// Golden runs, every expected byte written out by hand from the header page
+// format rather than computed: the 259-byte image ending in "abc" (checksum
+// 0x6B1DDC00) and the empty image.
 struct GoldenCase {
     Bytes download;
     Bytes transcript_tail;  // after the argument lines
