@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -159,9 +160,8 @@ bool parse_options(int argc, const char* const argv[], Options& options, std::st
     return !options.images.empty();
 }
 
-}  // namespace
-
-int main(int argc, char* argv[]) {
+// Runs the call; the status.
+int check_all(int argc, const char* const argv[]) {
     if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
         std::printf("%s", usage);
         return consistent;
@@ -188,4 +188,15 @@ int main(int argc, char* argv[]) {
     }
     if (options.json) std::printf("\n]\n");
     return worst;
+}
+
+}  // namespace
+
+int main(int argc, char* argv[]) {
+    try {
+        return check_all(argc, argv);
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "Tolp_image_check: not enough memory\n");
+        return unusable;
+    }
 }
