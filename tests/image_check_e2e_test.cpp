@@ -139,6 +139,25 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          0,
          "  name: not in the tool's form, not compared\n",
          ""},
+        {"negative count in the name",
+         damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_-5.bin"),
+         {},
+         1,
+         "  name count: name says -5, stamped 500: FAIL\n",
+         ""},
+        {"sources with an offline image too large for the merged image",
+         [](const TempDir& dir) {
+             fs::create_directory(dir / "oversized");
+             write_file(dir / "oversized" / "offline.bin", Bytes(0xD000 + 260, 'o'));
+             write_file(dir / "oversized" / "ramboot.bin", made_from.ramboot);
+             write_file(dir / "oversized" / "download.bin", made_from.download);
+             return made_name;
+         },
+         {"--sources", "oversized"},
+         2,
+         "",
+         "Tolp_image_check: oversized/offline.bin: too large: 53508 bytes, at most 53507 "
+         "expected\n"},
         {"truncated copy",
          damaged([](Bytes& b) { b.pop_back(); }),
          {},
@@ -262,6 +281,12 @@ TEST(ImageCheck, HelpVersionAndWrongCalls) {
          "Tolp_image_check: unknown option or missing value: --frobnicate\nusage: "},
         {{"--sources"}, 2, "", "Tolp_image_check: unknown option or missing value: --sources\n"},
         {{}, 2, "", "Tolp_image_check: no image to check\nusage: "},
+        {{"--sources", "dir"}, 2, "", "Tolp_image_check: no image to check\nusage: "},
+        // After "--" every argument is an image, even one that looks like an option.
+        {{"--", "--json"},
+         2,
+         "--json\n  result: UNREADABLE\n",
+         "Tolp_image_check: --json: No such file or directory\n"},
     };
     for (const auto& c : cases) {
         TempDir dir;
