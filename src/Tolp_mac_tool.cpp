@@ -3,8 +3,6 @@
 // Stamps the application image ./download.bin with its length, page checksum,
 // programming-count limit and MAC address, and merges it with ./offline.bin
 // and ./ramboot.bin into one image for the offline programmer.
-#include <cstdio>
-
 #include "arg_check.h"
 #include "console.h"
 #include "console_texts.h"

@@ -8,13 +8,6 @@
 
 namespace {
 
-void put_little_endian32(std::uint8_t* at, std::uint32_t v) {
-    at[0] = static_cast<std::uint8_t>(v);
-    at[1] = static_cast<std::uint8_t>(v >> 8);
-    at[2] = static_cast<std::uint8_t>(v >> 16);
-    at[3] = static_cast<std::uint8_t>(v >> 24);
-}
-
 void put_big_endian32(std::uint8_t* at, std::uint32_t v) {
     at[0] = static_cast<std::uint8_t>(v >> 24);
     at[1] = static_cast<std::uint8_t>(v >> 16);
@@ -23,6 +16,13 @@ void put_big_endian32(std::uint8_t* at, std::uint32_t v) {
 }
 
 }  // namespace
+
+void put_little_endian32(std::uint8_t* at, std::uint32_t v) {
+    at[0] = static_cast<std::uint8_t>(v);
+    at[1] = static_cast<std::uint8_t>(v >> 8);
+    at[2] = static_cast<std::uint8_t>(v >> 16);
+    at[3] = static_cast<std::uint8_t>(v >> 24);
+}
 
 std::uint32_t read_big_endian32(const std::uint8_t* at) {
     return static_cast<std::uint32_t>(at[0]) << 24 | static_cast<std::uint32_t>(at[1]) << 16 |

@@ -18,7 +18,8 @@ std::uint32_t mac_sum(const std::uint8_t* mac_buf);
 std::uint32_t stamp_header(std::uint8_t* page, std::uint32_t bin_size, std::uint32_t file_sumcheck,
                            std::uint32_t burn_times, const std::uint8_t* mac_buf);
 
-// Field readers, as the programmer decodes the page.
+// Field writer and readers, as the programmer decodes the page.
+void put_little_endian32(std::uint8_t* at, std::uint32_t v);
 std::uint32_t read_big_endian32(const std::uint8_t* at);
 std::uint32_t read_little_endian32(const std::uint8_t* at);
 

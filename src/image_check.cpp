@@ -44,10 +44,9 @@ std::string hex_of(const std::uint8_t* bytes, std::size_t n) {
 }
 
 std::string hex_of_little_endian32(std::uint32_t v) {
-    const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
-                               static_cast<std::uint8_t>(v >> 16),
-                               static_cast<std::uint8_t>(v >> 24)};
-    return hex_of(b, 4);
+    std::uint8_t b[field_width];
+    put_little_endian32(b, v);
+    return hex_of(b, field_width);
 }
 
 class Report {

@@ -65,11 +65,15 @@ Bytes stamping_transcript(std::size_t download_size) {
            "updata mac success !\n";
 }
 
+Bytes run_transcript(const std::string& mac, int count, const Bytes& decoded_line,
+                     const Bytes& download) {
+    return echo_transcript({mac, std::to_string(count)}) +
+           arguments_transcript(mac, count, decoded_line) + loading_transcript(download) +
+           stamping_transcript(download.size()) + "merge file success !\n";
+}
+
 Bytes usual_run_transcript(const Bytes& download) {
-    return echo_transcript(usual_args) +
-           arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n") +
-           loading_transcript(download) + stamping_transcript(download.size()) +
-           "merge file success !\n";
+    return run_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n", download);
 }
 
 Bytes stamped(const Bytes& download, const std::uint8_t mac[6], std::uint32_t count) {

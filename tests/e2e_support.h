@@ -34,6 +34,9 @@ inline constexpr std::uint8_t usual_mac[6] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66
 Bytes arguments_transcript(const std::string& mac, int count, const Bytes& decoded_line);
 Bytes loading_transcript(const Bytes& download);
 Bytes stamping_transcript(std::size_t download_size);
+// A whole successful run with the MAC text and count given.
+Bytes run_transcript(const std::string& mac, int count, const Bytes& decoded_line,
+                     const Bytes& download);
 Bytes usual_run_transcript(const Bytes& download);  // the whole run with usual_args
 
 // What the tool must leave on disk.

@@ -44,10 +44,7 @@ Call call_number(int k) {
 Bytes whole_transcript(const Call& c, const Bytes& download) {
     Bytes decoded;
     for (std::uint8_t b : c.mac_bytes) decoded += fmt("%#X ", b);
-    const std::vector<std::string> args{c.mac, std::to_string(c.count)};
-    return echo_transcript(args) + arguments_transcript(c.mac, c.count, decoded + "\n") +
-           loading_transcript(download) + stamping_transcript(download.size()) +
-           "merge file success !\n";
+    return run_transcript(c.mac, c.count, decoded + "\n", download);
 }
 
 TEST(Reliability, OverlappingRunsInOneFolderEachMakeTheImageTheirNameSays) {
