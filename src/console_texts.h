@@ -81,7 +81,7 @@ inline constexpr char cannot_read[] = "\nCan not read the path: %s \n";
 // "fwrite file error！\n" (ends in the full-width exclamation mark)
 inline constexpr char short_write[] = "fwrite file error\xA3\xA1" "\n";
 inline constexpr char too_large[] =
-    "file too large: %s is %ld bytes, limit %ld bytes !\n";
+    "file too large: %s is %llu bytes, limit %llu bytes !\n";
 
 }  // namespace text
 // clang-format on

@@ -1,41 +1,28 @@
-// Whole-file helpers: the only code of the image stages that touches disk.
-// read_bin and write_bin end the process on failure (message, then the stop),
-// so their callers need not check results.
+// The tool's whole-file helpers over file_io.h: each failure is reported on
+// the console and stops the run, so their callers need not check results.
 #ifndef TOLP_FILE_HELPERS_H
 #define TOLP_FILE_HELPERS_H
 
+#include <cstddef>
 #include <cstdint>
 
-// Size in bytes of the regular file at `path`; -1 with errno set when it
-// cannot be opened or is not a regular file (EISDIR for a folder), so the
-// caller can report the system's reason. A size the platform cannot report
-// is LONG_MAX.
-long file_size_or_errno(const char* path);
+#include "file_io.h"
 
-// Size of the regular file at `filename` in bytes; 0, silently, when it is
-// missing or not a regular file (the read that follows reports it). A size
-// past the 32-bit range reports INT32_MAX, which every caller refuses.
-std::int32_t GetBinSize(const char* filename);
+// Opens the image at `path` for reading, once. If it cannot be opened:
+// with `report_reason`, "Error opening file: REASON" on standard error
+// first; then "Can not open the path", status -1.
+InputFile open_bin(const char* path, bool report_reason);
 
-// On Windows every open, and the rename that replaces a file, is retried for
-// about two seconds while another program (a virus scanner, an indexer,
-// another run replacing the file) holds the file.
+// Reads the opened image whole into `buf`, where it may take `room` bytes,
+// and returns its size: the size the open file reported, which the bytes
+// read must match. Larger than `room`: "file too large", status -1. A read
+// error, or a length that changed while it was read: "Can not read the
+// path", status -1.
+std::size_t read_bin(InputFile& file, const char* path, std::uint8_t* buf, std::size_t room);
 
-// Reads exactly `size` bytes from the start of the file into `buf`.
-// Not a regular file or cannot open: "Can not open" message, status -1.
-// Fewer bytes than `size`: "Can not read" message, status -1.
-void read_bin(const char* path, void* buf, std::int32_t size);
-
-// Replaces the file's contents with `size` bytes from `buf`, atomically and
-// durably: the bytes go to a temporary beside the target (created with the
-// target's permission bits), are flushed to stable storage, the temporary is
-// renamed over the target and the rename itself is flushed (the folder on
-// POSIX, MOVEFILE_WRITE_THROUGH on Windows). A symbolic link's target is the
-// file replaced. On any failure the target is left as it was and no
-// temporary remains.
-// Target not writable, temporary not created or not renamed: "Can not open"
-// message, status -1. Short write, failed flush or close: "fwrite file error"
-// message, status 1.
-void write_bin(const char* path, const void* buf, std::int32_t size);
+// Replaces the file with `size` bytes from `buf` (replace_file). Not
+// replaceable: "Can not open the path", status -1. Not written or flushed in
+// full: "fwrite file error", status 1.
+void write_bin(const char* path, const std::uint8_t* buf, std::size_t size);
 
 #endif

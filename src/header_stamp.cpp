@@ -70,6 +70,6 @@ void stamp_download(RunContext& ctx) {
     say(text::stamped_length, length);
     say(text::stamped_length_detail, ctx.buf[length_offset], static_cast<int>(length));
     compose_file_name(ctx.new_file_name, ctx.p, ctx.file_sumcheck, ctx.burn_times);
-    write_bin(download_path, ctx.buf, static_cast<std::int32_t>(ctx.bin_size));
+    write_bin(download_path, ctx.buf, ctx.bin_size);
     say(text::stamp_done);
 }

@@ -49,8 +49,36 @@ void remove_file(const Char* name) {
 
 #else
 
-constexpr int caught[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+// Every signal that ends a process by default and can be caught, but for
+// those a crash raises (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGSYS,
+// SIGTRAP) and SIGXFSZ, which is ignored. The real-time signals follow.
+constexpr int caught[] = {
+    SIGHUP,    SIGINT,  SIGQUIT, SIGTERM,   SIGUSR1, SIGUSR2,
+    SIGALRM,   SIGPIPE, SIGXCPU, SIGVTALRM, SIGPROF,
+#ifdef SIGIO
+    SIGIO,
+#elif defined(SIGPOLL)
+    SIGPOLL,
+#endif
+#ifdef SIGSTKFLT
+    SIGSTKFLT,
+#endif
+#ifdef SIGPWR
+    SIGPWR,
+#endif
+#ifdef SIGLOST
+    SIGLOST,
+#endif
+};
 sigset_t caught_set;
+
+template <typename Visit>
+void for_each_caught(Visit visit) {
+    for (int sig : caught) visit(sig);
+#ifdef SIGRTMIN
+    for (int sig = SIGRTMIN; sig <= SIGRTMAX; ++sig) visit(sig);
+#endif
+}
 
 extern "C" void on_interrupt(int sig) {
     if (pending[0] != 0) unlink(pending);
@@ -74,15 +102,15 @@ void guard_interrupts() {
 #else
     std::signal(SIGXFSZ, SIG_IGN);
     sigemptyset(&caught_set);
-    for (int sig : caught) sigaddset(&caught_set, sig);
-    for (int sig : caught) {
+    for_each_caught([](int sig) { sigaddset(&caught_set, sig); });
+    for_each_caught([](int sig) {
         struct sigaction old {};
-        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) continue;
+        if (sigaction(sig, nullptr, &old) != 0 || old.sa_handler == SIG_IGN) return;
         struct sigaction action {};
         action.sa_handler = on_interrupt;
         action.sa_mask = caught_set;
         sigaction(sig, &action, nullptr);
-    }
+    });
 #endif
 }
 

@@ -1,9 +1,12 @@
 // Interrupts and the one temporary file a run may have on disk at a time.
 //
 // While a file is being replaced, its new contents live in a temporary beside
-// it. Ctrl+C, SIGTERM, SIGHUP or SIGQUIT (on Windows: Ctrl+C, Ctrl+Break and
-// closing the console window) then remove that temporary before the process
-// ends as the interrupt would end it. A file-size limit (SIGXFSZ) is ignored,
+// it. Every signal that would end the process and can be caught (SIGHUP,
+// SIGINT, SIGQUIT, SIGTERM, SIGUSR1, SIGUSR2, SIGALRM, SIGPIPE, SIGXCPU,
+// SIGVTALRM, SIGPROF, SIGIO and, where the system has them, SIGSTKFLT,
+// SIGPWR and the real-time signals; on Windows Ctrl+C, Ctrl+Break and
+// closing the console window) removes that temporary before the process
+// ends as the signal would end it. A file-size limit (SIGXFSZ) is ignored,
 // so it surfaces as the short write it is.
 #ifndef TOLP_INTERRUPTS_H
 #define TOLP_INTERRUPTS_H

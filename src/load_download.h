@@ -5,10 +5,10 @@
 
 #include "run_context.h"
 
-// Fills ctx.buf, bin_size and file_sumcheck. An image that cannot be sized is
-// reported on standard error with the system's reason, and the read that
-// follows stops the run; one over the working copy's capacity is refused
-// (status -1).
+// Fills ctx.buf, bin_size and file_sumcheck, from one open of the file. An
+// image that cannot be opened is reported on standard error with the
+// system's reason and stops the run; so does one over the working copy's
+// capacity or one whose length changes while it is read (status -1).
 void load_download(RunContext& ctx);
 
 #endif

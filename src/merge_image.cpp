@@ -22,17 +22,12 @@ std::unique_ptr<std::uint8_t[]> allocate(std::size_t size) {
     return b;
 }
 
-// Measures the image and reads it whole into place, refusing one that would
-// run past the end of the merged image.
+// Reads the image whole into place, refusing one that would run past the
+// end of the merged image.
 std::size_t read_into_place(const char* path, std::uint8_t* at, std::size_t room,
                             void* /*context*/) {
-    const std::int32_t size = GetBinSize(path);
-    if (static_cast<std::size_t>(size) > room) {
-        say(text::too_large, path, static_cast<long>(size), static_cast<long>(room));
-        stop(-1);
-    }
-    read_bin(path, at, size);
-    return static_cast<std::size_t>(size);
+    InputFile file = open_bin(path, false);
+    return read_bin(file, path, at, room);
 }
 
 }  // namespace
@@ -63,6 +58,6 @@ void merge_file(const char* file_name, const std::uint8_t* download, std::uint32
     const std::size_t total = merged_size(bin_size);
     const auto merged = allocate(total);
     lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
-    write_bin(file_name, merged.get(), static_cast<std::int32_t>(total));
+    write_bin(file_name, merged.get(), total);
     say(text::merge_done);
 }

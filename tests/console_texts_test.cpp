@@ -63,7 +63,7 @@ const TextCase text_cases[] = {
     {"cannot_open", text::cannot_open, "\nCan not open the path: %s \n"},
     {"cannot_read", text::cannot_read, "\nCan not read the path: %s \n"},
     {"short_write", text::short_write, "fwrite file error！\n"},
-    {"too_large", text::too_large, "file too large: %s is %ld bytes, limit %ld bytes !\n"},
+    {"too_large", text::too_large, "file too large: %s is %llu bytes, limit %llu bytes !\n"},
 };
 
 TEST(ConsoleTexts, EachTextHasItsExactBytes) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -17,6 +18,13 @@
 namespace {
 
 using ::testing::ExitedWithCode;
+
+const std::uint8_t* bytes_of(const Bytes& b) {
+    return reinterpret_cast<const std::uint8_t*>(b.data());
+}
+const std::uint8_t* bytes_of(const char* b) {
+    return reinterpret_cast<const std::uint8_t*>(b);
+}
 
 class FileHelpers : public ::testing::Test {
 protected:
@@ -48,50 +56,63 @@ protected:
         },                                     \
         ExitedWithCode(status), "")
 
-TEST_F(FileHelpers, GetBinSizeMeasuresRegularFilesOnly) {
+TEST_F(FileHelpers, AnInputIsMeasuredFromItsOneOpen) {
     dir.write("empty", "");
     dir.write("some", Bytes(1234, 'x'));
     fs::create_directory(dir / "folder");
     fs::create_symlink(dir / "some", dir / "link");
-    EXPECT_EQ(GetBinSize(path("missing").c_str()), 0);
-    EXPECT_EQ(GetBinSize(path("empty").c_str()), 0);
-    EXPECT_EQ(GetBinSize(path("some").c_str()), 1234);
-    EXPECT_EQ(GetBinSize(path("folder").c_str()), 0);
-    EXPECT_EQ(GetBinSize(path("link").c_str()), 1234);
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);  // opening it must not wait for a writer
+    const struct {
+        const char* name;
+        int error;
+        std::uint64_t size;
+    } cases[] = {{"missing", ENOENT, 0}, {"empty", 0, 0},   {"some", 0, 1234},
+                 {"folder", EISDIR, 0},  {"link", 0, 1234}, {"fifo", EINVAL, 0}};
+    for (const auto& c : cases) {
+        InputFile file = open_input(path(c.name));
+        EXPECT_EQ(file.error, c.error) << c.name;
+        EXPECT_EQ(file.size, c.size) << c.name;
+        EXPECT_EQ(file.handle >= 0, c.error == 0) << c.name;
+        close_input(file);
+    }
 }
 
-TEST_F(FileHelpers, ReadBinReadsExactlyTheBytesAsked) {
+TEST_F(FileHelpers, ReadBinReadsTheWholeFileWithinItsRoom) {
     const Bytes image = pattern_bytes(3000, 1);
     dir.write("image", image);
+    dir.write("empty", "");
     EXPECT_CHILD(
         child_setup(),
         {
-            char got[3000];
-            read_bin(path("image").c_str(), got, 3000);
-            if (std::memcmp(got, image.data(), 3000) != 0) std::exit(3);
-            read_bin(path("image").c_str(), got, 0);
+            std::uint8_t got[3001] = {};
+            InputFile file = open_bin(path("image").c_str(), true);
+            if (read_bin(file, path("image").c_str(), got, 3000) != 3000) std::exit(3);
+            if (std::memcmp(got, image.data(), 3000) != 0) std::exit(4);
+            file = open_bin(path("empty").c_str(), true);
+            if (read_bin(file, path("empty").c_str(), got, 0) != 0) std::exit(5);
         },
         0);
     EXPECT_EQ(output(), "");
 }
 
-TEST_F(FileHelpers, ReadBinStopsOnMissingFolderOrShortFile) {
+TEST_F(FileHelpers, ReadBinStopsOnMissingFolderOrOverlongFile) {
     fs::create_directory(dir / "folder");
-    dir.write("short", "12345");
+    dir.write("long", "12345678901");
     const struct {
         std::string name;
         Bytes message;
     } cases[] = {
         {"missing", open_message(path("missing"))},
         {"folder", open_message(path("folder"))},
-        {"short", "\nCan not read the path: " + path("short") + " \n"},
+        {"long", "file too large: " + path("long") + " is 11 bytes, limit 10 bytes !\n"},
     };
     for (const auto& c : cases) {
         EXPECT_CHILD(
             child_setup(),
             {
-                char got[10];
-                read_bin(path(c.name).c_str(), got, 10);
+                std::uint8_t got[10];
+                InputFile file = open_bin(path(c.name).c_str(), false);
+                read_bin(file, path(c.name).c_str(), got, 10);
             },
             255)
             << c.name;
@@ -108,9 +129,9 @@ TEST_F(FileHelpers, WriteBinCreatesOrReplacesAndLeavesNoTemporary) {
     EXPECT_CHILD(
         child_setup(),
         {
-            write_bin(path("new").c_str(), fresh.data(), 700);
-            write_bin(path("old").c_str(), fresh.data(), 700);
-            write_bin(path("emptied").c_str(), fresh.data(), 0);
+            write_bin(path("new").c_str(), bytes_of(fresh), 700);
+            write_bin(path("old").c_str(), bytes_of(fresh), 700);
+            write_bin(path("emptied").c_str(), bytes_of(fresh), 0);
         },
         0);
     EXPECT_EQ(output(), "");
@@ -122,7 +143,7 @@ TEST_F(FileHelpers, WriteBinCreatesOrReplacesAndLeavesNoTemporary) {
 TEST_F(FileHelpers, WriteBinThroughASymbolicLinkReplacesItsTarget) {
     dir.write("real", "old contents");
     fs::create_symlink("real", dir / "link");
-    EXPECT_CHILD(child_setup(), write_bin(path("link").c_str(), "new", 3), 0);
+    EXPECT_CHILD(child_setup(), write_bin(path("link").c_str(), bytes_of("new"), 3), 0);
     EXPECT_TRUE(same_listing({{"real", "new"}, {"link", "<link>real"}}, dir.listing()));
 }
 
@@ -132,7 +153,8 @@ TEST_F(FileHelpers, WriteBinRefusesTargetsItCannotReplace) {
     fs::permissions(dir / "locked", fs::perms::owner_read | fs::perms::group_read);
     const auto before = dir.listing();
     for (const std::string name : {"folder", "locked", "no-such-folder/file"}) {
-        EXPECT_CHILD(child_setup(), write_bin(path(name).c_str(), "data", 4), 255) << name;
+        EXPECT_CHILD(child_setup(), write_bin(path(name).c_str(), bytes_of("data"), 4), 255)
+            << name;
         EXPECT_TRUE(same_bytes(open_message(path(name)), output())) << name;
         EXPECT_TRUE(same_listing(before, dir.listing())) << name;
     }
@@ -141,11 +163,11 @@ TEST_F(FileHelpers, WriteBinRefusesTargetsItCannotReplace) {
 TEST_F(FileHelpers, ShortWriteKeepsTheOriginalAndRemovesTheTemporary) {
     const Bytes original = pattern_bytes(300, 4);
     dir.write("image", original);
-    // A write past the limit fails at once; one inside the stream buffer
-    // fails only when flushed. Both are short writes.
-    for (const std::int32_t size : {100000, 2000}) {
-        const Bytes data = pattern_bytes(static_cast<std::size_t>(size), 5);
-        EXPECT_CHILD(child_setup(1024), write_bin(path("image").c_str(), data.data(), size), 1)
+    // Either write passes the limit part-way: both are short writes.
+    for (const std::size_t size : {100000, 2000}) {
+        const Bytes data = pattern_bytes(size, 5);
+        EXPECT_CHILD(child_setup(1024),
+                     write_bin(path("image").c_str(), bytes_of(data), data.size()), 1)
             << size;
         EXPECT_TRUE(same_bytes("fwrite file error\xA3\xA1\n", output())) << size;
         EXPECT_TRUE(same_listing({{"image", original}}, dir.listing())) << size;
