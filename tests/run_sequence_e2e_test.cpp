@@ -1,9 +1,5 @@
 // The run sequence end to end: argument count, echo lines, stops and waits.
-#include <chrono>
-#include <thread>
-
-#include <sys/wait.h>
-#include <unistd.h>
+#include <sys/syscall.h>
 
 #include <gtest/gtest.h>
 
@@ -57,21 +53,25 @@ TEST(RunSequence, AWholeRunWithAnExtraArgumentNeverReadsInput) {
     put_images(dir, images);
     std::vector<std::string> args = usual_args;
     args.push_back("extra");
-    PipedRun run(dir.path(), args);  // input held open: a read would block
+    PipedRun run(dir.path(), tool_command(args));  // input held open: a read would block
     EXPECT_EQ(run.finish(30), 0);
     const Bytes expected =
         fmt(text::arg_count, 3) +
         usual_run_transcript(images.download).substr(fmt(text::arg_count, 2).size());
-    EXPECT_TRUE(same_bytes(console(expected), run.read_output(expected.size() + 1, 5)));
+    EXPECT_TRUE(same_bytes(console(expected), run.result.out));
     EXPECT_TRUE(same_listing(usual_result(images), dir.listing()));
 }
 
 TEST(RunSequence, AStopWaitsForAKeyWithItsMessageAlreadyShown) {
     TempDir dir;
-    PipedRun run(dir.path(), {"only-one"});
+    PipedRun run(dir.path(), tool_command({"only-one"}));
     const Bytes expected = console(fmt(text::arg_count, 1) + text::need_count);
     EXPECT_TRUE(same_bytes(expected, run.read_output(expected.size(), 20)));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    if (!launched()) {
+        // The emulator reads for it; the native tool itself waits for the key.
+        EXPECT_TRUE(wait_until([&] { return run.blocked_in(SYS_read); }, 20))
+            << "the stop did not wait for a key";
+    }
     EXPECT_TRUE(run.running()) << "the stop did not wait for a key";
     run.send("x\n");
     EXPECT_EQ(run.finish(20), 255);
@@ -82,23 +82,12 @@ TEST(RunSequence, ZeroArgumentCountIsAnsweredLikeNoArguments) {
         GTEST_SKIP() << "a launcher always passes the program name";
     }
     TempDir dir;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const std::string tool = tool_path();
-        char* const no_args[] = {nullptr};
-        if (std::freopen("/dev/null", "r", stdin) == nullptr ||
-            std::freopen((dir / "out").c_str(), "w", stdout) == nullptr) {
-            _exit(127);
-        }
-        execve(tool.c_str(), no_args, environ);
-        _exit(127);
-    }
-    int raw = 0;
-    waitpid(pid, &raw, 0);
-    ASSERT_TRUE(WIFEXITED(raw));
-    EXPECT_EQ(WEXITSTATUS(raw), 255);
+    RunOptions no_name;
+    no_name.empty_argv = true;
+    const RunResult r = run_command(dir.path(), {tool_path()}, no_name);
+    EXPECT_EQ(r.status, 255);
     // Newer kernels hand such a program an empty name: either way, 0 arguments.
-    EXPECT_TRUE(same_bytes(fmt(text::arg_count, 0) + text::need_mac_and_count, dir.read("out")));
+    EXPECT_TRUE(same_bytes(fmt(text::arg_count, 0) + text::need_mac_and_count, r.out));
 }
 
 }  // namespace

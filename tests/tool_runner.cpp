@@ -4,17 +4,21 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <fstream>
 #include <set>
 #include <sstream>
 #include <thread>
 
 #include <fcntl.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include "image_format.h"
+
+extern char** environ;
 
 namespace {
 
@@ -25,10 +29,19 @@ std::string env_or(const char* name, const std::string& fallback) {
     return v != nullptr && *v != '\0' ? std::string(v) : fallback;
 }
 
+// The test process itself: no core files from the signals the tests send
+// (children inherit the limit), and SIGXFSZ ignored so that a child meant
+// to inherit that can (see spawn).
+[[maybe_unused]] const bool process_set_up = [] {
+    const rlimit no_core{0, 0};
+    setrlimit(RLIMIT_CORE, &no_core);
+    std::signal(SIGXFSZ, SIG_IGN);
+    return true;
+}();
+
 // `program` with `args`, behind the launcher when `launch` is set.
-std::vector<std::string> command_for(const std::string& program,
-                                     const std::vector<std::string>& args, bool launch) {
-    std::vector<std::string> cmd;
+Command command_for(const std::string& program, const std::vector<std::string>& args, bool launch) {
+    Command cmd;
     std::istringstream launcher(launch ? env_or("TOLP_LAUNCHER", "") : "");
     for (std::string word; launcher >> word;) cmd.push_back(word);
     cmd.push_back(program);
@@ -36,29 +49,47 @@ std::vector<std::string> command_for(const std::string& program,
     return cmd;
 }
 
-std::vector<std::string> command_for(const std::vector<std::string>& args) {
-    return command_for(tool_path(), args, true);
-}
+struct Streams {
+    int in, out, err;
+};
 
-// In the child: enter the folder, apply limits, start the tool. Never returns.
-[[noreturn]] void exec_tool(const fs::path& dir, const std::vector<std::string>& cmd,
-                            RunLimits limits) {
-    if (chdir(dir.c_str()) != 0) _exit(127);
-    // A Windows program cannot ignore SIGXFSZ (Windows has none) and the
-    // emulator does not: there a size limit must reach the program as the
-    // failed write a full disk gives on Windows.
-    if (launched() && limits.file_size >= 0) std::signal(SIGXFSZ, SIG_IGN);
-    limit_resource(RLIMIT_FSIZE, limits.file_size);
-    limit_resource(RLIMIT_AS, limits.address_space);
+// Starts `cmd` in `dir` with the three streams and every signal at its
+// default, but SIGXFSZ where `xfsz_ignored`: a Windows program under the
+// emulator cannot ignore it itself (Windows has none), and the emulator
+// does not, so there a size limit must reach the program as the failed
+// write a full disk gives on Windows.
+pid_t spawn(const fs::path& dir, const Command& cmd, Streams streams, bool xfsz_ignored,
+            bool empty_argv = false) {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, streams.in, 0);
+    posix_spawn_file_actions_adddup2(&actions, streams.out, 1);
+    posix_spawn_file_actions_adddup2(&actions, streams.err, 2);
+    posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t defaults, none;
+    sigfillset(&defaults);
+    if (xfsz_ignored) sigdelset(&defaults, SIGXFSZ);
+    sigemptyset(&none);
+    posix_spawnattr_setsigdefault(&attributes, &defaults);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
     std::vector<char*> argv;
     for (const auto& a : cmd) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
-    execvp(argv[0], argv.data());
-    _exit(127);
+    pid_t pid = -1;
+    const char* program = argv[0] != nullptr ? argv[0] : "";
+    if (empty_argv) argv = {nullptr};
+    if (posix_spawnp(&pid, program, &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return pid;
 }
 
 // Polls for the child's end; kills it after `seconds`. Returns the raw status.
 int wait_for(pid_t pid, double seconds, bool* timed_out) {
+    if (pid < 0) return -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     int raw = 0;
     while (waitpid(pid, &raw, WNOHANG) == 0) {
@@ -74,7 +105,60 @@ int wait_for(pid_t pid, double seconds, bool* timed_out) {
 }
 
 int status_of(int raw) {
+    if (raw == -1) return -1;
     return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+}
+
+// Reads both pipes until they close, or until the deadline.
+void drain(int out_fd, int err_fd, RunResult& r, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
+    Bytes* sinks[2] = {&r.out, &r.err};
+    int open_fds = (out_fd >= 0) + (err_fd >= 0);
+    while (open_fds > 0) {
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            r.timed_out = true;
+            return;
+        }
+        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) return;
+        for (int k = 0; k < 2; ++k) {
+            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
+            char chunk[65536];
+            const ssize_t n = ::read(fds[k].fd, chunk, sizeof chunk);
+            if (n > 0) {
+                sinks[k]->append(chunk, static_cast<std::size_t>(n));
+            } else {
+                fds[k].fd = -1;
+                --open_fds;
+            }
+        }
+    }
+}
+
+struct Pipe {
+    int read = -1, write = -1;
+    Pipe() {
+        int fds[2];
+        if (pipe2(fds, O_CLOEXEC) == 0) {
+            read = fds[0];
+            write = fds[1];
+        }
+    }
+};
+
+void close_fd(int& fd) {
+    if (fd >= 0) close(fd);
+    fd = -1;
+}
+
+// The text of a /proc file of process `pid`.
+std::string proc_text(pid_t pid, const char* file) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/" + file);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 }  // namespace
@@ -105,77 +189,90 @@ Bytes console(const Bytes& text) {
     return out;
 }
 
-namespace {
-
-// Reads both pipes until the tool closes them, or until the deadline.
-void drain(int out_fd, int err_fd, RunResult& r, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    pollfd fds[2] = {{out_fd, POLLIN, 0}, {err_fd, POLLIN, 0}};
-    Bytes* sinks[2] = {&r.out, &r.err};
-    int open_fds = 2;
-    while (open_fds > 0) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            r.timed_out = true;
-            return;
-        }
-        if (poll(fds, 2, static_cast<int>(left.count())) < 0 && errno != EINTR) return;
-        for (int k = 0; k < 2; ++k) {
-            if (fds[k].fd < 0 || fds[k].revents == 0) continue;
-            char chunk[65536];
-            const ssize_t n = ::read(fds[k].fd, chunk, sizeof chunk);
-            if (n > 0) {
-                sinks[k]->append(chunk, static_cast<std::size_t>(n));
-            } else {
-                fds[k].fd = -1;
-                --open_fds;
-            }
+std::string declared_program(const std::string& name) {
+    // "name=path,name=path,...", as tests/CMakeLists.txt found them.
+    std::istringstream all{std::string(TOLP_DECLARED_PROGRAMS)};
+    for (std::string entry; std::getline(all, entry, ',');) {
+        const auto equals = entry.find('=');
+        if (entry.compare(0, equals, name) == 0 && equals == name.size()) {
+            const std::string path = entry.substr(equals + 1);
+            return path.find("NOTFOUND") == std::string::npos ? path : "";
         }
     }
+    ADD_FAILURE() << name << " is not among the programs tests/CMakeLists.txt declares";
+    return "";
 }
 
-}  // namespace
+Command tool_command(const std::vector<std::string>& args) {
+    return command_for(tool_path(), args, true);
+}
+
+Command checker_command(const std::vector<std::string>& args) {
+    // A checker named explicitly is another build: it runs behind the launcher.
+    const bool other_build = std::getenv("TOLP_CHECKER") != nullptr;
+    return command_for(env_or("TOLP_CHECKER", TOLP_DEFAULT_CHECKER), args, other_build);
+}
+
+Command launched_command(const std::string& program, const std::vector<std::string>& args) {
+    return command_for(program, args, true);
+}
+
+Command traced(const std::vector<std::string>& options, const Command& cmd) {
+    Command full{declared_program("strace"), "-D", "-qq", "-o", "/dev/null"};
+    full.insert(full.end(), options.begin(), options.end());
+    full.insert(full.end(), cmd.begin(), cmd.end());
+    return full;
+}
+
+bool wait_until(const std::function<bool()>& ready, double seconds) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!ready()) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    return true;
+}
 
 // Output goes through pipes, not files, so that a file-size limit applies
-// only to the files the tool itself writes.
-RunResult run_command(const fs::path& dir, const std::vector<std::string>& cmd, RunLimits limits) {
-    TempDir capture;  // kept apart from `dir`, whose every file is checked
-    const fs::path in = capture / "stdin";
-    write_file(in, "");
-    int out[2], err[2];
+// only to the files the program itself writes.
+RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions options) {
     RunResult r;
-    if (pipe(out) != 0 || pipe(err) != 0) return r;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int fd_in = open(in.c_str(), O_RDONLY);
-        if (fd_in < 0) _exit(127);
-        dup2(fd_in, 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
-        close(out[0]);
-        close(err[0]);
-        exec_tool(dir, cmd, limits);
+    Command full = cmd;
+    if (options.file_size >= 0) {
+        full = {declared_program("prlimit"), "--fsize=" + std::to_string(options.file_size), "--"};
+        full.insert(full.end(), cmd.begin(), cmd.end());
     }
-    close(out[1]);
-    close(err[1]);
-    drain(out[0], err[0], r, run_timeout_seconds);
-    close(out[0]);
-    close(err[0]);
+    int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    Pipe out, err;
+    int out_end = options.full_output ? open("/dev/full", O_WRONLY | O_CLOEXEC) : out.write;
+    const pid_t pid = spawn(dir, full, {in, out_end, err.write},
+                            launched() && options.file_size >= 0, options.empty_argv);
+    close_fd(in);
+    close_fd(out.write);
+    close_fd(err.write);
+    if (options.full_output) close_fd(out_end);
+    if (pid < 0) {
+        ADD_FAILURE() << "cannot start " << cmd.at(0);
+        close_fd(out.read);
+        close_fd(err.read);
+        return r;
+    }
+    drain(out.read, err.read, r, run_timeout_seconds);
+    close_fd(out.read);
+    close_fd(err.read);
     bool killed = false;
     r.status = status_of(wait_for(pid, r.timed_out ? 0 : run_timeout_seconds, &killed));
     r.timed_out = r.timed_out || killed;
     return r;
 }
 
-std::string checker_path() {
-    return env_or("TOLP_CHECKER", TOLP_DEFAULT_CHECKER);
+RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args, RunOptions options) {
+    return run_command(dir, tool_command(args), options);
 }
 
-RunResult run_checker(const fs::path& dir, const std::vector<std::string>& images) {
-    // A checker named explicitly is another build: it runs behind the launcher.
-    const bool other_build = std::getenv("TOLP_CHECKER") != nullptr;
-    return run_command(dir, command_for(checker_path(), images, other_build), {});
+RunResult run_checker(const fs::path& dir, const std::vector<std::string>& args,
+                      RunOptions options) {
+    return run_command(dir, checker_command(args), options);
 }
 
 ::testing::AssertionResult checker_accepts_merged_images(const fs::path& dir) {
@@ -199,35 +296,23 @@ RunResult run_checker(const fs::path& dir, const std::vector<std::string>& image
            << "the checker's verdict on the tool's images:" << problems.str();
 }
 
-RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args, RunLimits limits) {
-    return run_command(dir, command_for(args), limits);
-}
-
-PipedRun::PipedRun(const fs::path& dir, const std::vector<std::string>& args)
-    : PipedRun(dir, Command{command_for(args)}) {}
-
 PipedRun::PipedRun(const fs::path& dir, const Command& command) {
-    const std::vector<std::string>& cmd = command.argv;
-    int in[2], out[2];
-    if (pipe(in) != 0 || pipe(out) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-        dup2(in[0], 0);
-        dup2(out[1], 1);
-        close(in[1]);
-        close(out[0]);
-        exec_tool(dir, cmd, {});
-    }
-    close(in[0]);
-    close(out[1]);
-    to_tool_ = in[1];
-    from_tool_ = out[0];
+    Pipe in, out, err;
+    pid_ = spawn(dir, command, {in.read, out.write, err.write}, false);
+    if (pid_ < 0) ADD_FAILURE() << "cannot start " << command.at(0);
+    close(in.read);
+    close(out.write);
+    close(err.write);
+    to_child_ = in.write;
+    from_child_ = out.read;
+    errors_ = err.read;
 }
 
 PipedRun::~PipedRun() {
-    if (pid_ > 0 && status_ < 0) finish(0);
-    if (to_tool_ >= 0) close(to_tool_);
-    if (from_tool_ >= 0) close(from_tool_);
+    if (pid_ > 0 && result.status < 0) finish(0);
+    close_fd(to_child_);
+    close_fd(from_child_);
+    close_fd(errors_);
 }
 
 Bytes PipedRun::read_output(std::size_t size, double seconds) {
@@ -237,10 +322,10 @@ Bytes PipedRun::read_output(std::size_t size, double seconds) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
             deadline - std::chrono::steady_clock::now());
         if (left.count() <= 0) break;
-        pollfd p{from_tool_, POLLIN, 0};
+        pollfd p{from_child_, POLLIN, 0};
         if (poll(&p, 1, static_cast<int>(left.count())) <= 0) break;
         char chunk[4096];
-        const ssize_t n = ::read(from_tool_, chunk, sizeof chunk);
+        const ssize_t n = ::read(from_child_, chunk, sizeof chunk);
         if (n <= 0) break;
         got.append(chunk, static_cast<std::size_t>(n));
     }
@@ -248,24 +333,56 @@ Bytes PipedRun::read_output(std::size_t size, double seconds) {
 }
 
 bool PipedRun::running() {
-    if (status_ >= 0) return false;
+    if (result.status >= 0) return false;
     int raw = 0;
     if (waitpid(pid_, &raw, WNOHANG) == 0) return true;
-    status_ = status_of(raw);
+    result.status = status_of(raw);
     return false;
 }
 
 void PipedRun::send(const std::string& keys) {
-    if (::write(to_tool_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
-        ADD_FAILURE() << "cannot send keys to the tool";
+    if (::write(to_child_, keys.data(), keys.size()) != static_cast<ssize_t>(keys.size())) {
+        ADD_FAILURE() << "cannot send keys to the program";
     }
 }
 
 void PipedRun::signal(int sig) {
-    if (status_ < 0) kill(pid_, sig);
+    if (result.status < 0) kill(pid_, sig);
+}
+
+bool PipedRun::in_syscall(long nr, char state) const {
+    // The state follows the command name in parentheses.
+    const std::string stat = proc_text(pid_, "stat");
+    const auto at = stat.rfind(") ");
+    if (at == std::string::npos || stat.size() < at + 3 || stat[at + 2] != state) return false;
+    std::istringstream syscall(proc_text(pid_, "syscall"));
+    long current = -1;
+    return static_cast<bool>(syscall >> current) && current == nr;
+}
+
+bool PipedRun::blocked_in(long nr) const {
+    return in_syscall(nr, 'S');
+}
+
+bool PipedRun::stopped_in(long nr) const {
+    return in_syscall(nr, 't');  // a tracing stop
+}
+
+void PipedRun::release() {
+    std::istringstream status(proc_text(pid_, "status"));
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind("TracerPid:", 0) == 0) {
+            const pid_t tracer = std::atoi(line.c_str() + 10);
+            if (tracer > 0) kill(tracer, SIGKILL);
+        }
+    }
 }
 
 int PipedRun::finish(double seconds) {
-    if (status_ < 0) status_ = status_of(wait_for(pid_, seconds, nullptr));
-    return status_;
+    if (result.status < 0) result.status = status_of(wait_for(pid_, seconds, nullptr));
+    close_fd(to_child_);
+    drain(from_child_, errors_, result, 10);
+    close_fd(from_child_);
+    close_fd(errors_);
+    return result.status;
 }

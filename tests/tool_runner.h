@@ -5,9 +5,13 @@
 // TOLP_LAUNCHER an optional command prefix, split at spaces (for example an
 // emulator), so the same cases can run against another build of the tool.
 // TOLP_CRLF=1 says that build writes each "\n" of a text as CR LF.
+//
+// Every child is started with posix_spawn, default signal dispositions and
+// only its three standard streams open.
 #ifndef TOLP_TOOL_RUNNER_H
 #define TOLP_TOOL_RUNNER_H
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,24 +20,34 @@
 #include "test_support.h"
 
 struct RunResult {
-    int status = -1;         // exit status as the parent sees it (low 8 bits)
+    int status = -1;         // exit status as the parent sees it (low 8 bits; 128 + signal)
     bool timed_out = false;  // killed after waiting too long
     Bytes out;               // standard output
     Bytes err;               // standard error
 };
 
-struct RunLimits {
-    long file_size = -1;      // RLIMIT_FSIZE in bytes; -1: none
-    long address_space = -1;  // RLIMIT_AS in bytes; -1: none
+struct RunOptions {
+    long file_size = -1;       // RLIMIT_FSIZE in bytes; -1: none
+    bool full_output = false;  // standard output on /dev/full instead of a pipe
+    bool empty_argv = false;   // no arguments at all, not even the program's name
 };
 
-// Runs the tool in `dir` with stdin from an empty file and waits for it.
-RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
-                   RunLimits limits = {});
+using Command = std::vector<std::string>;
 
-// Runs Tolp_image_check in `dir` with `images` as its arguments: the native
-// build, or the one TOLP_CHECKER names, behind the launcher.
-RunResult run_checker(const fs::path& dir, const std::vector<std::string>& images);
+// Runs `cmd` in `dir` with stdin from an empty file and waits for it.
+RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions options = {});
+
+// The tool, or Tolp_image_check, with `args`: the native builds, or those
+// TOLP_TOOL and TOLP_CHECKER name, behind the launcher.
+Command tool_command(const std::vector<std::string>& args);
+Command checker_command(const std::vector<std::string>& args);
+// Any program of the other build's kind, behind the launcher.
+Command launched_command(const std::string& program, const std::vector<std::string>& args);
+
+RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
+                   RunOptions options = {});
+RunResult run_checker(const fs::path& dir, const std::vector<std::string>& args,
+                      RunOptions options = {});
 
 // Passes when the checker calls every merged image in `dir` consistent,
 // except those whose download image is too short to hold even the length
@@ -51,15 +65,28 @@ bool launched();
 Bytes console(const Bytes& text);
 bool crlf_console();
 
-// A tool started with standard input and output on pipes held open by the
-// test, to watch a stop wait for its key.
+// The other programs the tests run, as the build found them (see
+// tests/CMakeLists.txt); empty when this machine lacks it.
+std::string declared_program(const std::string& name);
+
+// Skips the test, saying why, when a program it runs is missing.
+#define REQUIRE_PROGRAM(name)                                                             \
+    if (declared_program(name).empty()) {                                                 \
+        GTEST_SKIP() << (name) << " is not installed (re-run cmake after installing it)"; \
+    }
+
+// `cmd` under strace with `options` (for example "-e",
+// "inject=fsync:delay_enter=60s:when=1"), tracing nothing else. The traced
+// program stays a direct child of ours, so its status is the one seen.
+Command traced(const std::vector<std::string>& options, const Command& cmd);
+
+// Polls `ready` until it holds or `seconds` pass; whether it held.
+bool wait_until(const std::function<bool()>& ready, double seconds);
+
+// A program started with standard input, output and error on pipes held
+// open by the test, to watch it while it runs.
 class PipedRun {
 public:
-    PipedRun(const fs::path& dir, const std::vector<std::string>& args);
-    // Any other program, started the same way.
-    struct Command {
-        std::vector<std::string> argv;
-    };
     PipedRun(const fs::path& dir, const Command& command);
     ~PipedRun();
     PipedRun(const PipedRun&) = delete;
@@ -70,14 +97,24 @@ public:
     bool running();
     void send(const std::string& keys);
     void signal(int sig);
-    // Waits for the end (killing the tool after `seconds`); the exit status.
+    // Whether it waits in system call `nr` (blocked, say for input).
+    bool blocked_in(long nr) const;
+    // Under strace: whether it is stopped at the entry of system call `nr`.
+    bool stopped_in(long nr) const;
+    // Under strace: lets it go on at once, ending the tracer (and any delay
+    // it was holding the program in).
+    void release();
+    // Waits for the end (killing it after `seconds`); the exit status. The
+    // rest of its output and its standard error are then in `result`.
     int finish(double seconds);
+    RunResult result;
 
 private:
+    bool in_syscall(long nr, char state) const;
     pid_t pid_ = -1;
-    int to_tool_ = -1;
-    int from_tool_ = -1;
-    int status_ = -1;
+    int to_child_ = -1;
+    int from_child_ = -1;
+    int errors_ = -1;
 };
 
 #endif
