@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "file_io.h"
 #include "image_check.h"
 #include "image_report.h"
 
@@ -39,40 +40,38 @@ struct Options {
 // the checker accepts.
 struct FileError {
     std::string reason;
+    bool too_large = false;
 };
 
 void report_error(const std::string& path, const std::string& reason) {
-    std::fprintf(stderr, "Tolp_image_check: %s: %s\n", path.c_str(), reason.c_str());
+    std::fprintf(stderr, "Tolp_image_check: %s: %s\n", printable(path).c_str(), reason.c_str());
 }
 
-// Reads the whole file, refusing one over `limit` bytes before reading it.
+// Reads the whole file through one open, refusing one over `limit` bytes
+// before reading it and one whose length changes while it is read.
 bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
                 FileError& error) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
-    const std::uintmax_t size = fs::is_regular_file(st) ? fs::file_size(path, ec) : 0;
-    if (!fs::exists(st)) {
-        error.reason = std::strerror(ENOENT);
-    } else if (fs::is_directory(st)) {
-        error.reason = std::strerror(EISDIR);
-    } else if (!fs::is_regular_file(st) || ec) {
-        error.reason = "not a regular file";
-    } else if (size > limit) {
-        error.reason = "too large: " + std::to_string(size) + " bytes, at most " +
-                       std::to_string(limit) + " expected";
-    }
-    if (!error.reason.empty()) return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (f == nullptr) {
-        error.reason = std::strerror(errno);
+    InputFile file = open_input(path);
+    if (file.error != 0) {
+        error.reason = file.error == EINVAL ? "not a regular file" : std::strerror(file.error);
         return false;
     }
-    bytes.resize(static_cast<std::size_t>(size));
-    const bool ok = std::fread(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    std::fclose(f);
-    if (!ok) error.reason = "could not read all of its " + std::to_string(size) + " bytes";
-    return ok;
+    const std::string size = std::to_string(file.size);
+    if (file.size > limit) {
+        close_input(file);
+        error.too_large = true;
+        error.reason =
+            "too large: " + size + " bytes, at most " + std::to_string(limit) + " expected";
+        return false;
+    }
+    bytes.resize(static_cast<std::size_t>(file.size));
+    const std::int64_t got = read_input(file, bytes.data(), bytes.size());
+    if (got < 0) {
+        error.reason = "could not read all of its " + size + " bytes";
+    } else if (static_cast<std::uint64_t>(got) != file.size) {
+        error.reason = "changed while it was read: " + size + " bytes when opened";
+    }
+    return error.reason.empty();
 }
 
 struct SourceFiles {
@@ -124,14 +123,15 @@ Status check_one(const std::string& path, const Sources* sources, bool json, boo
     const Status status = !read || report.too_short ? unusable
                           : report.failed           ? inconsistent
                                                     : consistent;
-    const std::string verdict = !read              ? "UNREADABLE"
+    const std::string verdict = !read              ? (error.too_large ? "TOO LARGE" : "UNREADABLE")
                                 : report.too_short ? "TOO SHORT"
                                 : report.failed    ? "INCONSISTENT"
                                                    : "consistent";
     if (json) {
         std::printf("%s%s", first ? "" : ",\n", json_report(path, report, error.reason).c_str());
     } else {
-        std::printf("%s\n%s  result: %s\n", path.c_str(), report.text.c_str(), verdict.c_str());
+        std::printf("%s\n%s  result: %s\n", printable(path).c_str(), report.text.c_str(),
+                    verdict.c_str());
     }
     return status;
 }
@@ -190,11 +190,22 @@ int check_all(int argc, const char* const argv[]) {
     return worst;
 }
 
+// The report must have reached standard output whole: a write that failed
+// (a full disk, a closed pipe) makes the run unusable.
+int finish_report(int status) {
+    const bool flushed = std::fflush(stdout) == 0;
+    const int reason = errno;
+    if (flushed && std::ferror(stdout) == 0) return status;
+    std::fprintf(stderr, "Tolp_image_check: cannot write the report: %s\n",
+                 flushed ? "write error" : std::strerror(reason));
+    return unusable;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
     try {
-        return check_all(argc, argv);
+        return finish_report(check_all(argc, argv));
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "Tolp_image_check: not enough memory\n");
         return unusable;

@@ -82,6 +82,15 @@ public:
         c.expected = expected;
         c.found = found;
     }
+    // A check that could not be made.
+    void not_compared(const char* what, const char* detail) {
+        line("%s: not compared (%s)", what, detail);
+        Check c;
+        c.name = what;
+        c.compared = false;
+        c.detail = std::string("not compared (") + detail + ")";
+        r_.checks.push_back(c);
+    }
     CheckReport& result() { return r_; }
 
 private:
@@ -123,7 +132,7 @@ void check_name(Report& report, const NameFields& name, const std::uint8_t* head
             str_to_hex(reinterpret_cast<const unsigned char*>(name.mac_text.c_str()), decoded);
         report.check_at("name MAC",
                         decodes && std::memcmp(decoded, header + mac_offset, mac_size) == 0,
-                        !decodes ? "'" + name.mac_text + "' is not a valid MAC text"
+                        !decodes ? "'" + printable(name.mac_text) + "' is not a valid MAC text"
                                  : "name says " + mac_string(decoded) + ", stamped " +
                                        mac_string(header + mac_offset),
                         download_offset + mac_offset, hex_of(decoded, mac_size),
@@ -275,6 +284,25 @@ void compare_with_sources(Report& report, const std::uint8_t* image, std::size_t
 
 }  // namespace
 
+std::string printable(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char esc[5];
+            std::snprintf(esc, sizeof esc, "\\x%02X", c);
+            out += esc;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
 CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
                                const std::string& file_name, const Sources* sources) {
     Report report;
@@ -300,9 +328,8 @@ CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
     if (sources != nullptr) {
         compare_with_sources(report, image, size, *sources);
     } else {
-        report.line("%s",
-                    "regions: not compared (offline, gaps, RAM boot and download payload need "
-                    "--sources)");
+        report.not_compared("regions",
+                            "offline, gaps, RAM boot and download payload need --sources");
     }
     return report.result();
 }

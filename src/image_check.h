@@ -18,6 +18,7 @@
 // first differing offset in the merged image and the bytes around it.
 struct Check {
     std::string name;
+    bool compared = true;  // false: this check could not be made (ok says nothing)
     bool ok = true;
     std::string detail;  // what was compared, in words
     bool has_offset = false;
@@ -56,6 +57,10 @@ struct CheckReport {
 struct Sources {
     ImageBytes offline, ramboot, download;
 };
+
+// `text` for a report line: each control character written as an escape
+// (\n, \t, \xNN), so that a file name cannot make a line of its own.
+std::string printable(const std::string& text);
 
 // Checks the merged image `image` (`size` bytes) whose file name (without
 // its folder) is `file_name`; with `sources`, every byte against the image

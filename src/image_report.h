@@ -8,12 +8,15 @@
 
 // {"path", "consistent", "error" (when the image could not be used),
 //  "fields" (those present), "name" (null unless in the tool's form),
-//  "checks": [{"name", "ok", "detail", and for a failure with a place
-//  "offset", "expected", "found"}]}. `error` is empty for a usable image.
+//  "checks": [{"name", "ok" (null for a check that could not be made),
+//  "detail", and for a failure with a place "offset", "expected",
+//  "found"}]}. `error` is empty for a usable image.
 std::string json_report(const std::string& path, const CheckReport& report,
                         const std::string& error);
 
-// `text` as a JSON string literal, quotes included.
+// `text` as a JSON string literal, quotes included: valid UTF-8 whatever
+// the bytes (one U+FFFD for each byte that is not UTF-8), control
+// characters escaped.
 std::string json_string(const std::string& text);
 
 #endif

@@ -3,6 +3,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <iostream>
+
+#include <iconv.h>
+#include <sys/syscall.h>
 
 #include <gtest/gtest.h>
 
@@ -75,7 +79,36 @@ struct Damage {
     int status;
     std::string expected_out;  // a part of standard output
     std::string expected_err;  // a part of standard error
+    RunOptions run = {};       // standard output on a full device
+    // Done to the file while the checker reads it (held at its first read).
+    std::function<void(const TempDir&, const std::string&)> while_reading = nullptr;
+    const char* native_only = nullptr;  // why the row needs the native build
 };
+
+// The checker on `args` in `dir`; `act` done while it is held at its first
+// read, the one of the image.
+RunResult check_while_reading(const TempDir& dir, const std::vector<std::string>& args,
+                              const std::function<void()>& act) {
+    PipedRun run(dir.path(),
+                 traced({"-e", "trace=read", "-e", "inject=read:delay_enter=60s:when=1"},
+                        checker_command(args)));
+    EXPECT_TRUE(wait_until([&] { return run.stopped_in(SYS_read); }, 30));
+    act();
+    run.release();
+    run.finish(30);
+    return run.result;
+}
+
+bool valid_utf8(const Bytes& text) {
+    iconv_t cd = iconv_open("UTF-8", "UTF-8");
+    Bytes in = text, out(text.size() + 4, '\0');
+    char* from = in.data();
+    char* to = out.data();
+    std::size_t from_left = in.size(), to_left = out.size();
+    const bool ok = iconv(cd, &from, &from_left, &to, &to_left) != static_cast<std::size_t>(-1);
+    iconv_close(cd);
+    return ok && from_left == 0;
+}
 
 TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
     const std::vector<std::string> original{"--sources", "original"};
@@ -189,7 +222,7 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          },
          {},
          2,
-         "huge.bin\n  result: UNREADABLE\n",
+         "huge.bin\n  result: TOO LARGE\n",
          "Tolp_image_check: huge.bin: too large: 3000000000 bytes, at most 258048 expected\n"},
         {"missing",
          [](const TempDir&) { return std::string("missing.bin"); },
@@ -212,14 +245,79 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          2,
          "",
          "Tolp_image_check: nowhere/download.bin: No such file or directory\n"},
+        {"no sources, as JSON",
+         damaged(nullptr),
+         {"--json"},
+         0,
+         "{\"name\": \"regions\", \"ok\": null, \"detail\": \"not compared (offline, gaps, "
+         "RAM boot and download payload need --sources)\"}",
+         ""},
+        {"a name that is not UTF-8, as JSON",
+         damaged(nullptr, "caf\xE9.bin"),
+         {"--json"},
+         0,
+         "\"path\": \"caf\xEF\xBF\xBD.bin\"",
+         "",
+         {},
+         nullptr,
+         "a POSIX file name of any bytes"},
+        {"a name that makes a line of its own",
+         damaged(nullptr, "x\n  result: consistent\n.bin"),
+         {},
+         0,
+         "x\\n  result: consistent\\n.bin\n  download image length: 259 bytes\n",
+         "",
+         {},
+         nullptr,
+         "a POSIX file name of any bytes"},
+        {"that name as JSON",
+         damaged(nullptr, "x\n  result: consistent\n.bin"),
+         {"--json"},
+         0,
+         "\"path\": \"x\\u000A  result: consistent\\u000A.bin\"",
+         "",
+         {},
+         nullptr,
+         "a POSIX file name of any bytes"},
+        {"standard output on a full device",
+         damaged(nullptr),
+         {},
+         2,
+         "",
+         "Tolp_image_check: cannot write the report: ",
+         RunOptions{-1, true}},
+        {"4 bytes appended while it reads",
+         damaged(nullptr),
+         {},
+         2,
+         made_name + "\n  result: UNREADABLE\n",
+         "Tolp_image_check: " + made_name +
+             ": changed while it was read: 53507 bytes when opened\n",
+         {},
+         [](const TempDir& dir, const std::string& file) {
+             std::ofstream(dir / file, std::ios::binary | std::ios::app) << "more";
+         },
+         "strace holds the native checker at its read"},
     };
     for (const auto& c : cases) {
+        if (c.native_only != nullptr && launched()) {
+            std::cout << "case '" << c.label << "' skipped: " << c.native_only << "\n";
+            continue;
+        }
         TempDir dir;
         make_image(dir);
         std::vector<std::string> args = c.options;
-        args.push_back(c.make(dir));
-        const RunResult r = run_checker(dir.path(), args);
+        const std::string file = c.make(dir);
+        args.push_back(file);
+        if (c.while_reading && declared_program("strace").empty()) {
+            std::cout << "case '" << c.label << "' skipped: strace is not installed\n";
+            continue;
+        }
+        const RunResult r =
+            c.while_reading ? check_while_reading(dir, args, [&] { c.while_reading(dir, file); })
+                            : run_checker(dir.path(), args, c.run);
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
+        EXPECT_TRUE(valid_utf8(r.out)) << c.label;
         EXPECT_NE(r.out.find(console(c.expected_out)), Bytes::npos) << c.label << "\n" << r.out;
         EXPECT_NE(r.err.find(console(c.expected_err)), Bytes::npos) << c.label << "\n" << r.err;
         if (c.expected_err.empty()) {
@@ -310,6 +408,7 @@ std::string window(const Bytes& b, std::size_t at) {
 
 // The JSON report, read back with Python's json module.
 TEST(ImageCheck, JsonReportParses) {
+    REQUIRE_PROGRAM("python3");
     TempDir dir;
     make_image(dir);
     Bytes bad = dir.read(made_name);
@@ -330,10 +429,9 @@ TEST(ImageCheck, JsonReportParses) {
         "    print(o['path'], o['consistent'], f.get('length'), f.get('checksum_computed'),\n"
         "          f.get('count'), f.get('mac'), f.get('mac_sum'), o.get('name'), bad,\n"
         "          len(o.get('checks', [])), o.get('error'))\n");
-    const std::string command = "python3 " + (side / "read.py").string() + " " +
-                                (side / "report.json").string() + " > " +
-                                (side / "summary").string();
-    ASSERT_EQ(std::system(command.c_str()), 0) << r.out;
+    const RunResult summary =
+        run_command(side.path(), {declared_program("python3"), "read.py", "report.json"});
+    ASSERT_EQ(summary.status, 0) << r.out << summary.err;
     const Bytes good = dir.read(made_name);
     EXPECT_TRUE(same_bytes(made_name +
                                " True 259 6B1DDC00 500 11-22-33-44-55-66 357 {'mac': "
@@ -345,7 +443,7 @@ TEST(ImageCheck, JsonReportParses) {
                                "')] 8 None\n"
                                "gone.bin False None None None None None None [] 0 No such file "
                                "or directory\n",
-                           read_file(side / "summary")));
+                           summary.out));
 }
 
 }  // namespace
