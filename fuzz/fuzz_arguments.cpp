@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "arg_check.h"
+#include "mac_text.h"
 
 namespace {
 

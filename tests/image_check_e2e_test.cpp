@@ -86,13 +86,13 @@ struct Damage {
 };
 
 // The checker on `args` in `dir`; `act` done while it is held at its first
-// read, the one of the image.
+// read of `file`.
 RunResult check_while_reading(const TempDir& dir, const std::vector<std::string>& args,
-                              const std::function<void()>& act) {
-    PipedRun run(dir.path(),
-                 traced({"-e", "trace=read", "-e", "inject=read:delay_enter=60s:when=1"},
-                        checker_command(args)));
-    EXPECT_TRUE(wait_until([&] { return run.stopped_in(SYS_read); }, 30));
+                              const std::string& file, const std::function<void()>& act) {
+    PipedRun run(dir.path(), traced({"-P", (dir / file).string(), "-e", "trace=read", "-e",
+                                     "inject=read:delay_enter=60s:when=1"},
+                                    checker_command(args)));
+    EXPECT_TRUE(wait_until([&] { return run.stopped_in(SYS_read, dir / file); }, 30));
     act();
     run.release();
     run.finish(30);
@@ -314,8 +314,9 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
             continue;
         }
         const RunResult r =
-            c.while_reading ? check_while_reading(dir, args, [&] { c.while_reading(dir, file); })
-                            : run_checker(dir.path(), args, c.run);
+            c.while_reading
+                ? check_while_reading(dir, args, file, [&] { c.while_reading(dir, file); })
+                : run_checker(dir.path(), args, c.run);
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
         EXPECT_TRUE(valid_utf8(r.out)) << c.label;
         EXPECT_NE(r.out.find(console(c.expected_out)), Bytes::npos) << c.label << "\n" << r.out;

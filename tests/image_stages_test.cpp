@@ -4,26 +4,40 @@
 
 #include <gtest/gtest.h>
 
-#include "header_stamp.h"
-#include "merge_image.h"
+#include "header_fields.h"
+#include "merged_layout.h"
+#include "merged_name.h"
 
 namespace {
 
 TEST(HeaderPage, FieldsReadBackAndOtherBytesStay) {
     std::vector<std::uint8_t> page(256, 0xA5);
     const std::uint8_t mac[6] = {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
-    EXPECT_EQ(stamp_header(page.data(), 0x01020304, 0x6B1DDC00, 0xFFFFFFFB, mac), 1275u);
+    const HeaderFields fields = header_for(0x01020304, 0x6B1DDC00, 0xFFFFFFFB, mac);
+    EXPECT_EQ(fields.mac_sum, 1275u);
+    stamp_header(page.data(), page.size(), fields);
     EXPECT_EQ(page[16], 0x01);  // length: most significant byte first
-    EXPECT_EQ(read_big_endian32(&page[16]), 0x01020304u);
     EXPECT_EQ(page[64], 0x00);  // checksum: least significant byte first
-    EXPECT_EQ(read_little_endian32(&page[64]), 0x6B1DDC00u);
-    EXPECT_EQ(read_little_endian32(&page[72]), 0xFFFFFFFBu);
-    EXPECT_EQ(std::memcmp(&page[136], mac, 6), 0);
     EXPECT_EQ(page[142], 0xFB);
     EXPECT_EQ(page[143], 0x04);
+    const HeaderFields back = read_header(page.data(), page.size());
+    EXPECT_EQ(back.length, 0x01020304u);
+    EXPECT_EQ(back.checksum, 0x6B1DDC00u);
+    EXPECT_EQ(back.count, 0xFFFFFFFBu);
+    EXPECT_EQ(std::memcmp(back.mac, mac, 6), 0);
+    EXPECT_EQ(back.mac_sum, 1275u);
     std::size_t untouched = 0;
     for (std::uint8_t b : page) untouched += b == 0xA5;
     EXPECT_EQ(untouched, 256u - 4 * 3 - 8);
+    // A 140-byte image takes the fields cut at its end and reads back only
+    // those it holds whole.
+    std::vector<std::uint8_t> cut(144, 0xA5);
+    stamp_header(cut.data(), 140, fields);
+    EXPECT_EQ(std::memcmp(&cut[136], mac, 4), 0);
+    EXPECT_EQ(cut[140], 0xA5) << "stamped past the image's end";
+    const HeaderFields held = read_header(cut.data(), 140);
+    EXPECT_EQ(held.count, 0xFFFFFFFBu);
+    EXPECT_EQ(held.mac[0], 0) << "a field cut short reads as absent";
 }
 
 TEST(FileName, TakesTheMacAsTypedAndFitsEveryAcceptedCount) {
@@ -72,7 +86,7 @@ TEST(Layout, RegionsAreFilledInOrderOverErasedFlash) {
     for (const auto& c : cases) {
         const std::vector<std::uint8_t> offline(c.offline, 1), ramboot(c.ramboot, 2),
             download(c.download, 3);
-        std::vector<std::uint8_t> merged(merged_size(static_cast<std::uint32_t>(c.download)), 0);
+        std::vector<std::uint8_t> merged(merged_size(c.download), 0);
         SourceImages sources{{offline.data(), offline.size()}, {ramboot.data(), ramboot.size()}};
         const SourceSizes sizes = lay_out_merged(merged.data(), {download.data(), download.size()},
                                                  read_from_memory, &sources);
@@ -83,8 +97,9 @@ TEST(Layout, RegionsAreFilledInOrderOverErasedFlash) {
                 << "offset " << at << " of " << c.offline << "/" << c.ramboot << "/" << c.download;
         }
     }
-    EXPECT_EQ(room_at(ramboot_offset, merged_size(0)), 0x3000u);
-    EXPECT_EQ(room_at(download_offset + 1, merged_size(0)), 0u);
+    EXPECT_EQ(room_for(ramboot_image, 0), 0x3000u);
+    EXPECT_EQ(room_for(offline_image, 5), 0xD005u);
+    EXPECT_EQ(room_for(download_image, 5), 204800u);
 }
 
 }  // namespace

@@ -350,22 +350,29 @@ void PipedRun::signal(int sig) {
     if (result.status < 0) kill(pid_, sig);
 }
 
-bool PipedRun::in_syscall(long nr, char state) const {
+bool PipedRun::in_syscall(long nr, char state, const fs::path& file) const {
     // The state follows the command name in parentheses.
     const std::string stat = proc_text(pid_, "stat");
     const auto at = stat.rfind(") ");
     if (at == std::string::npos || stat.size() < at + 3 || stat[at + 2] != state) return false;
+    // The call's number, then its arguments in hex.
     std::istringstream syscall(proc_text(pid_, "syscall"));
     long current = -1;
-    return static_cast<bool>(syscall >> current) && current == nr;
+    std::string first;
+    if (!(syscall >> current >> first) || current != nr) return false;
+    if (file.empty()) return true;
+    const std::string fd = std::to_string(std::stol(first, nullptr, 16));
+    std::error_code ec;
+    const fs::path named = fs::read_symlink("/proc/" + std::to_string(pid_) + "/fd/" + fd, ec);
+    return !ec && fs::equivalent(named, file, ec);
 }
 
 bool PipedRun::blocked_in(long nr) const {
     return in_syscall(nr, 'S');
 }
 
-bool PipedRun::stopped_in(long nr) const {
-    return in_syscall(nr, 't');  // a tracing stop
+bool PipedRun::stopped_in(long nr, const fs::path& file) const {
+    return in_syscall(nr, 't', file);  // a tracing stop
 }
 
 void PipedRun::release() {

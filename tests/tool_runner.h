@@ -99,8 +99,10 @@ public:
     void signal(int sig);
     // Whether it waits in system call `nr` (blocked, say for input).
     bool blocked_in(long nr) const;
-    // Under strace: whether it is stopped at the entry of system call `nr`.
-    bool stopped_in(long nr) const;
+    // Under strace: whether it is stopped at the entry of system call `nr`
+    // and, given a `file`, whether that call's first argument is a
+    // descriptor of that file.
+    bool stopped_in(long nr, const fs::path& file = {}) const;
     // Under strace: lets it go on at once, ending the tracer (and any delay
     // it was holding the program in).
     void release();
@@ -110,7 +112,7 @@ public:
     RunResult result;
 
 private:
-    bool in_syscall(long nr, char state) const;
+    bool in_syscall(long nr, char state, const fs::path& file = {}) const;
     pid_t pid_ = -1;
     int to_child_ = -1;
     int from_child_ = -1;

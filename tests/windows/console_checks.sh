@@ -77,9 +77,12 @@ done
 mkdir -p "$work/held"
 "$generator" "$work/held"
 cp "$work/held/download.bin" "$work/original.bin"
-(cd "$work/held" && exec wine "$holder" download.bin 15000 '.download.bin.*.tmp') >/dev/null &
+(cd "$work/held" && exec wine "$holder" download.bin 15000 '.download.bin.*.tmp') >"$work/holder-says" &
 holder_pid=$!
-sleep 2
+for _ in $(seq 1 600); do
+  grep -q held "$work/holder-says" && break
+  sleep 0.05
+done
 start_in_tmux "$work/held" 11-22-33-44-55-66 500
 for _ in $(seq 1 600); do
   ls -a "$work/held" | grep -q '\.tmp$' && break
@@ -90,11 +93,14 @@ wait_for_end
 ended=$(pane capture-pane -p -t "$session" | sed -n 's/^== end //p')
 kill "$holder_pid" 2>/dev/null || true
 left=$(ls -A "$work/held" | tr '\n' ' ')
-if [ "$left" == "download.bin offline.bin ramboot.bin " ] && [ "$ended" != 0 ] &&
+# STATUS_CONTROL_C_EXIT (0xC000013A), of which a POSIX shell sees the low 8
+# bits: 0x3A.
+control_c_exit=58
+if [ "$left" == "download.bin offline.bin ramboot.bin " ] && [ "$ended" == "$control_c_exit" ] &&
    cmp -s "$work/held/download.bin" "$work/original.bin"; then
-  echo "Ctrl+C with a replacement pending: temporary removed, download.bin unchanged (status $ended)"
+  echo "Ctrl+C with a replacement pending: temporary removed, download.bin unchanged, STATUS_CONTROL_C_EXIT"
 else
-  echo "Ctrl+C with a replacement pending left: $left; status $ended" >&2
+  echo "Ctrl+C with a replacement pending left: $left; status $ended, not $control_c_exit" >&2
   status=1
 fi
 exit $status

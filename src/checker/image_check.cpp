@@ -1,0 +1,293 @@
+#include "image_check.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "mac_text.h"
+#include "page_checksum.h"
+
+namespace {
+
+std::string hex_of(const std::uint8_t* bytes, std::size_t n) {
+    std::string out;
+    char cell[4];
+    for (std::size_t k = 0; k < n; ++k) {
+        std::snprintf(cell, sizeof cell, k == 0 ? "%02X" : " %02X", bytes[k]);
+        out += cell;
+    }
+    return out;
+}
+
+std::string hex_of_little_endian32(std::uint32_t v) {
+    return hex_of(little_endian_bytes(v).data(), field_width);
+}
+
+class Report {
+public:
+    template <typename... Values>
+    void line(const char* format, Values... values) {
+        char buf[256];
+        std::snprintf(buf, sizeof buf, format, values...);
+        r_.text += "  ";
+        r_.text += buf;
+        r_.text += "\n";
+    }
+    // A check: what was compared, then OK or FAIL.
+    void check(const char* what, bool ok, const std::string& detail) {
+        r_.failed = r_.failed || !ok;
+        line("%s: %s: %s", what, detail.c_str(), ok ? "OK" : "FAIL");
+        Check c;
+        c.name = what;
+        c.ok = ok;
+        c.detail = detail;
+        r_.checks.push_back(c);
+    }
+    // A check of bytes at `offset` of the merged image.
+    void check_at(const char* what, bool ok, const std::string& detail, std::size_t offset,
+                  const std::string& expected, const std::string& found) {
+        check(what, ok, detail);
+        if (ok) return;
+        line("  expected at 0x%05zX: %s", offset, expected.c_str());
+        line("  found    at 0x%05zX: %s", offset, found.c_str());
+        Check& c = r_.checks.back();
+        c.has_offset = true;
+        c.offset = offset;
+        c.expected = expected;
+        c.found = found;
+    }
+    // A check that could not be made.
+    void not_compared(const char* what, const char* detail) {
+        line("%s: not compared (%s)", what, detail);
+        Check c;
+        c.name = what;
+        c.compared = false;
+        c.detail = std::string("not compared (") + detail + ")";
+        r_.checks.push_back(c);
+    }
+    CheckReport& result() { return r_; }
+
+private:
+    CheckReport r_;
+};
+std::string printed(const char* format, std::uint32_t a, std::uint32_t b) {
+    char buf[128];
+    std::snprintf(buf, sizeof buf, format, a, b);
+    return buf;
+}
+
+// Whether the field is held; if not, a line says it is absent. A field is
+// checked only when it lies wholly inside the download image as the file
+// holds it (`present` bytes from 0xD000).
+bool held_or_absent(Report& report, const char* what, bool held, std::size_t present) {
+    if (!held) {
+        report.line("%s: absent (the download image ends at byte %zu of the header page)", what,
+                    present);
+    }
+    return held;
+}
+
+void check_name(Report& report, const HeaderFields& stamped, const FieldsHeld& held,
+                std::size_t present) {
+    const NameFields& name = report.result().name;
+    if (!name.has_form) {
+        report.line("%s", "name: not in the tool's form, not compared");
+        return;
+    }
+    if (held_or_absent(report, "name MAC", held.mac, present)) {
+        std::uint8_t decoded[mac_size] = {};
+        const bool decodes = mac_text_fault(name.mac_text.c_str()) == MacFault::none;
+        if (decodes)
+            str_to_hex(reinterpret_cast<const unsigned char*>(name.mac_text.c_str()), decoded);
+        report.check_at("name MAC", decodes && std::memcmp(decoded, stamped.mac, mac_size) == 0,
+                        !decodes ? "'" + printable(name.mac_text) + "' is not a valid MAC text"
+                                 : "name says " + format_mac(decoded, ' ') + ", stamped " +
+                                       format_mac(stamped.mac, ' '),
+                        download_offset + mac_offset, hex_of(decoded, mac_size),
+                        hex_of(stamped.mac, mac_size));
+    }
+    if (held_or_absent(report, "name checksum", held.checksum, present)) {
+        report.check_at("name checksum", name.checksum == stamped.checksum,
+                        printed("name says %08X, stamped %08X", name.checksum, stamped.checksum),
+                        download_offset + checksum_offset, hex_of_little_endian32(name.checksum),
+                        hex_of_little_endian32(stamped.checksum));
+    }
+    if (held_or_absent(report, "name count", held.count, present)) {
+        report.check_at("name count", name.count == stamped.count,
+                        printed("name says %d, stamped %d", name.count, stamped.count),
+                        download_offset + count_offset, hex_of_little_endian32(name.count),
+                        hex_of_little_endian32(stamped.count));
+    }
+}
+
+void check_fields(Report& report, const std::uint8_t* header, std::size_t present) {
+    CheckReport& r = report.result();
+    const HeaderFields& f = r.fields;
+    if (held_or_absent(report, "checksum", r.held.checksum, present)) {
+        r.checksum_computed = walk_pages(header, static_cast<std::uint32_t>(present)).crc123;
+        report.check_at("checksum", f.checksum == r.checksum_computed,
+                        printed("stamped %08X, computed %08X", f.checksum, r.checksum_computed),
+                        download_offset + checksum_offset,
+                        hex_of_little_endian32(r.checksum_computed),
+                        hex_of_little_endian32(f.checksum));
+    }
+    if (held_or_absent(report, "count", r.held.count, present)) {
+        report.line("count: %d", static_cast<int>(static_cast<std::int32_t>(f.count)));
+    }
+    if (held_or_absent(report, "MAC", r.held.mac, present)) {
+        report.line("MAC: %s", format_mac(f.mac, ' ').c_str());
+    }
+    if (held_or_absent(report, "MAC sum", r.held.mac_sum, present)) {
+        const std::uint16_t sum = mac_sum(f.mac);
+        const std::uint8_t want[2] = {static_cast<std::uint8_t>(sum),
+                                      static_cast<std::uint8_t>(sum >> 8)};
+        report.check_at("MAC sum", sum == f.mac_sum,
+                        printed("stamped %u, the MAC bytes add up to %u", f.mac_sum, sum),
+                        download_offset + mac_sum_offset, hex_of(want, 2),
+                        hex_of(header + mac_sum_offset, 2));
+    }
+}
+
+// The fields the tool would have stamped into the sources' download image
+// (the original or the stamped one): the count and MAC the name gives. A
+// name not in the tool's form gives neither, so the image's own stamped
+// fields stand in (they are checked against each other above).
+HeaderFields expected_fields(const CheckReport& report, ImageBytes download) {
+    const NameFields& name = report.name;
+    if (!name.has_form || mac_text_fault(name.mac_text.c_str()) != MacFault::none) {
+        return report.fields;
+    }
+    std::uint8_t mac[mac_size] = {};
+    str_to_hex(reinterpret_cast<const unsigned char*>(name.mac_text.c_str()), mac);
+    const auto bin_size = static_cast<std::uint32_t>(download.size);
+    return header_for(bin_size, walk_pages(download.data, bin_size).crc123, name.count, mac);
+}
+
+// The merged image the sources make, with the expected fields stamped into
+// its download image. The layout writes every byte, so the buffer is not
+// filled first.
+std::unique_ptr<std::uint8_t[]> expected_image(const CheckReport& report, const Sources& sources,
+                                               std::size_t& size) {
+    size = merged_size(sources.download.size);
+    std::unique_ptr<std::uint8_t[]> expected(new std::uint8_t[size]);
+    SourceImages from{sources.offline, sources.ramboot};
+    lay_out_merged(expected.get(), sources.download, read_from_memory, &from);
+    stamp_header(expected.get() + download_offset, sources.download.size,
+                 expected_fields(report, sources.download));
+    return expected;
+}
+
+// Up to four bytes either side of `at`, the byte at `at` in brackets;
+// ".." past the end.
+std::string window(const std::uint8_t* bytes, std::size_t size, std::size_t at) {
+    std::string out;
+    const std::size_t from = at >= 4 ? at - 4 : 0;
+    for (std::size_t k = from; k <= at + 4; ++k) {
+        char cell[8];
+        if (k < size) {
+            std::snprintf(cell, sizeof cell, k == at ? "[%02X]" : "%02X", bytes[k]);
+        } else {
+            std::snprintf(cell, sizeof cell, k == at ? "[..]" : "..");
+        }
+        if (!out.empty()) out += ' ';
+        out += cell;
+        if (k >= size && k > at) break;
+    }
+    return out;
+}
+
+// The first offset in [from, to) where `a` and `b` differ, or `to`: a
+// chunk at a time, then byte by byte within the chunk that differs.
+std::size_t first_difference(const std::uint8_t* a, const std::uint8_t* b, std::size_t from,
+                             std::size_t to) {
+    constexpr std::size_t chunk = 64;
+    while (to - from >= chunk && std::memcmp(a + from, b + from, chunk) == 0) from += chunk;
+    return static_cast<std::size_t>(std::mismatch(a + from, a + to, b + from).first - a);
+}
+
+void compare_region(Report& report, const char* name, std::size_t from, std::size_t to,
+                    ImageBytes expected, const std::uint8_t* image, std::size_t size) {
+    // Both hold bytes up to `common`; past it the shorter one differs.
+    const std::size_t common = std::max(from, std::min({to, expected.size, size}));
+    const std::size_t at = first_difference(expected.data, image, from, common);
+    const bool ok = at >= to;
+    char detail[96];
+    std::snprintf(detail, sizeof detail,
+                  ok ? "0x%05zX-0x%05zX" : "0x%05zX-0x%05zX, first difference at 0x%05zX", from, to,
+                  at);
+    report.check_at(name, ok, detail, at, window(expected.data, expected.size, at),
+                    window(image, size, at));
+}
+
+// Every byte, region by region, against the image the sources make.
+void compare_with_sources(Report& report, const std::uint8_t* image, std::size_t size,
+                          const Sources& sources) {
+    std::size_t expected_size = 0;
+    const auto bytes = expected_image(report.result(), sources, expected_size);
+    const ImageBytes expected{bytes.get(), expected_size};
+    const std::size_t offline_end = offline_offset + std::min(sources.offline.size, offline_room);
+    const std::size_t ramboot_end = ramboot_offset + std::min(sources.ramboot.size, ramboot_room);
+    const std::size_t end = std::max(expected.size, size);
+    compare_region(report, "offline", offline_offset, offline_end, expected, image, size);
+    compare_region(report, "gap after offline", offline_end, ramboot_offset, expected, image, size);
+    compare_region(report, "RAM boot", ramboot_offset, ramboot_end, expected, image, size);
+    compare_region(report, "gap after RAM boot", ramboot_end, download_offset, expected, image,
+                   size);
+    compare_region(report, "download", download_offset, end, expected, image, size);
+}
+
+}  // namespace
+
+std::string printable(const std::string& text) {
+    std::string out;
+    for (const char ch : text) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            char esc[5];
+            std::snprintf(esc, sizeof esc, "\\x%02X", c);
+            out += esc;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
+                               const std::string& file_name, const Sources* sources) {
+    Report report;
+    if (size < smallest_checkable_image) {
+        report.line("file size: %zu bytes", size);
+        report.line("too short: a merged image holds at least %zu bytes", smallest_checkable_image);
+        report.result().too_short = true;
+        return report.result();
+    }
+    const std::uint8_t* header = image + download_offset;
+    const std::uint32_t length = read_header(header, size - download_offset).length;
+    report.line("download image length: %u bytes", length);
+    char sizes[128];
+    std::snprintf(sizes, sizeof sizes, "file %zu bytes, expected 0xD000 + %u = %zu", size, length,
+                  download_offset + length);
+    report.check("size", size == download_offset + length, sizes);
+    // Only what the file holds of the download image takes part.
+    const std::size_t present = std::min<std::size_t>(length, size - download_offset);
+    CheckReport& r = report.result();
+    r.fields = read_header(header, present);
+    r.fields.length = length;
+    r.held = fields_held(present);
+    check_fields(report, header, present);
+    r.name = parse_merged_name(file_name);
+    check_name(report, r.fields, r.held, present);
+    if (sources != nullptr) {
+        compare_with_sources(report, image, size, *sources);
+    } else {
+        report.not_compared("regions",
+                            "offline, gaps, RAM boot and download payload need --sources");
+    }
+    return report.result();
+}

@@ -1,0 +1,140 @@
+#include "image_report.h"
+
+#include <cstdio>
+
+#include "mac_text.h"
+
+namespace {
+
+std::string hex32(std::uint32_t v) {
+    char buf[12];
+    std::snprintf(buf, sizeof buf, "\"%08X\"", v);
+    return buf;
+}
+
+std::string signed32(std::uint32_t v) {
+    return std::to_string(static_cast<std::int32_t>(v));
+}
+
+// "key": value pairs joined into an object.
+class Object {
+public:
+    Object& add(const char* key, const std::string& value) {
+        out_ += (out_.empty() ? "{" : ", ") + json_string(key) + ": " + value;
+        return *this;
+    }
+    std::string done() const { return out_.empty() ? "{}" : out_ + "}"; }
+
+private:
+    std::string out_;
+};
+
+std::string fields_json(const CheckReport& r) {
+    const HeaderFields& f = r.fields;
+    Object o;
+    o.add("length", std::to_string(f.length));
+    if (r.held.checksum) {
+        o.add("checksum_stamped", hex32(f.checksum));
+        o.add("checksum_computed", hex32(r.checksum_computed));
+    }
+    if (r.held.count) o.add("count", signed32(f.count));
+    if (r.held.mac) o.add("mac", json_string(format_mac(f.mac, '-')));
+    if (r.held.mac_sum) o.add("mac_sum", std::to_string(f.mac_sum));
+    return o.done();
+}
+
+std::string name_json(const NameFields& n) {
+    if (!n.has_form) return "null";
+    return Object()
+        .add("mac", json_string(n.mac_text))
+        .add("checksum", hex32(n.checksum))
+        .add("count", signed32(n.count))
+        .done();
+}
+
+std::string checks_json(const std::vector<Check>& checks) {
+    std::string out = "[";
+    for (const Check& c : checks) {
+        Object o;
+        o.add("name", json_string(c.name))
+            .add("ok", !c.compared ? "null"
+                       : c.ok      ? "true"
+                                   : "false");
+        o.add("detail", json_string(c.detail));
+        if (c.has_offset) {
+            o.add("offset", std::to_string(c.offset));
+            o.add("expected", json_string(c.expected)).add("found", json_string(c.found));
+        }
+        out += (out.size() > 1 ? ",\n    " : "\n    ") + o.done();
+    }
+    return out + (checks.empty() ? "]" : "\n  ]");
+}
+
+// The length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or
+// 0 where the bytes there are not one: a stray continuation byte, an
+// overlong form, a surrogate, a code point past U+10FFFF or a cut sequence.
+std::size_t utf8_sequence_length(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+    }
+    return length;
+}
+
+}  // namespace
+
+std::string json_string(const std::string& text) {
+    std::string out = "\"";
+    for (std::size_t at = 0; at < text.size();) {
+        const auto c = static_cast<unsigned char>(text[at]);
+        const std::size_t length = utf8_sequence_length(text, at);
+        if (length == 0) {
+            out += "\xEF\xBF\xBD";  // U+FFFD for a byte that is not UTF-8
+            at += 1;
+            continue;
+        }
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += text[at];
+        } else if (c < 0x20) {
+            char esc[8];
+            std::snprintf(esc, sizeof esc, "\\u%04X", c);
+            out += esc;
+        } else {
+            out.append(text, at, length);
+        }
+        at += length;
+    }
+    return out + "\"";
+}
+
+std::string json_report(const std::string& path, const CheckReport& report,
+                        const std::string& error) {
+    const bool usable = error.empty();
+    Object o;
+    o.add("path", json_string(path));
+    o.add("consistent", usable && !report.failed ? "true" : "false");
+    if (!usable) return o.add("error", json_string(error)).done();
+    o.add("fields", fields_json(report));
+    o.add("name", name_json(report.name));
+    o.add("checks", checks_json(report.checks));
+    return o.done();
+}

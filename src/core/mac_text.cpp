@@ -1,0 +1,80 @@
+#include "mac_text.h"
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
+#include "image_format.h"
+
+namespace {
+
+constexpr std::size_t separator_positions[] = {2, 5, 8, 11, 14};
+
+bool is_mac_character(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ' ' ||
+           c == '-';
+}
+
+// Value of a hex digit, or -1 for anything else.
+int hex_value(unsigned char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}
+
+bool is_c_space(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+}  // namespace
+
+MacFault mac_text_fault(const char* p) {
+    if (std::strlen(p) != mac_text_length) return MacFault::length;
+    if (std::any_of(std::begin(separator_positions), std::end(separator_positions),
+                    [p](std::size_t at) { return p[at] != '-'; })) {
+        return MacFault::separator;
+    }
+    for (std::size_t at = 0; at < mac_text_length; ++at) {
+        if (!is_mac_character(p[at])) return MacFault::character;
+    }
+    return MacFault::none;
+}
+
+void str_to_hex(const unsigned char* p, unsigned char* q) {
+    for (std::size_t k = 0; k < mac_size; ++k) {
+        unsigned char value = 0;
+        for (std::size_t j = 0; j < 2; ++j) {
+            const int digit = hex_value(p[3 * k + j]);
+            if (digit >= 0) value = static_cast<unsigned char>(value * 16 + digit);
+        }
+        q[k] = value;
+    }
+}
+
+bool parse_count(const char* text, std::uint32_t& burn_times) {
+    constexpr long long largest = 99999999, most_negative = -9999999;
+    while (is_c_space(*text)) ++text;
+    const bool negative = *text == '-';
+    if (*text == '-' || *text == '+') ++text;
+    long long value = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+        value = value * 10 + (*text - '0');
+        if (value > largest) return false;  // past the window; stop before overflow
+    }
+    if (negative) value = -value;
+    if (value == 0 || value < most_negative) return false;
+    burn_times = static_cast<std::uint32_t>(static_cast<std::int32_t>(value));
+    return true;
+}
+
+std::string format_mac(const std::uint8_t* mac, char separator) {
+    constexpr char digits[] = "0123456789ABCDEF";
+    std::string out;
+    for (std::size_t k = 0; k < mac_size; ++k) {
+        if (k > 0) out += separator;
+        out += digits[mac[k] >> 4];
+        out += digits[mac[k] & 0x0F];
+    }
+    return out;
+}

@@ -1,0 +1,25 @@
+// The merged image's file name: "<MAC text>_<checksum>_<count>.bin".
+#ifndef TOLP_MERGED_NAME_H
+#define TOLP_MERGED_NAME_H
+
+#include <cstdint>
+#include <string>
+
+#include "image_format.h"
+
+// "<MAC text>_<checksum as %08X>_<count as %d>.bin" into `name`
+// (file_name_size bytes). Every count the argument checks accept fits; a
+// longer one is cut short, never written past the name.
+void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
+                       std::uint32_t burn_times);
+
+// What a file name says, when it has that form.
+struct NameFields {
+    bool has_form = false;
+    std::string mac_text;  // the 17 characters before the first '_', as they are
+    std::uint32_t checksum = 0;
+    std::uint32_t count = 0;
+};
+NameFields parse_merged_name(const std::string& name);
+
+#endif

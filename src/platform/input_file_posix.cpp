@@ -1,0 +1,66 @@
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "input_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+int fd_of(const InputFile& file) {
+    return static_cast<int>(file.handle);
+}
+
+// Reads until `size` bytes are in or the file ends; -1 on an error.
+std::int64_t read_fully(int fd, std::uint8_t* at, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = read(fd, at + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(got);
+}
+
+}  // namespace
+
+InputFile open_input(const fs::path& path) {
+    InputFile file;
+    // Non-blocking and no controlling terminal, so that a FIFO or a device
+    // in the way is refused instead of waited on.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat st {};
+    if (fd < 0 || fstat(fd, &st) != 0) {
+        file.error = errno;
+    } else if (!S_ISREG(st.st_mode)) {
+        file.error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    } else {
+        file.handle = fd;
+        file.size = static_cast<std::uint64_t>(st.st_size);
+        return file;
+    }
+    if (fd >= 0) close(fd);
+    return file;
+}
+
+std::int64_t read_input(InputFile& file, std::uint8_t* buf, std::size_t room) {
+    std::int64_t got = read_fully(fd_of(file), buf, room);
+    if (got == static_cast<std::int64_t>(room)) {
+        std::uint8_t beyond = 0;
+        const std::int64_t more = read_fully(fd_of(file), &beyond, 1);
+        got = more < 0 ? -1 : got + more;
+    }
+    close_input(file);
+    return got;
+}
+
+void close_input(InputFile& file) {
+    // A close after reading cannot lose anything that was read.
+    if (file.handle >= 0) close(fd_of(file));
+    file.handle = -1;
+}

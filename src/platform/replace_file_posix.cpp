@@ -1,0 +1,220 @@
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include "interrupts.h"
+#include "replace_file.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool write_fully(int fd, const std::uint8_t* bytes, std::size_t size) {
+    while (size > 0) {
+        const ssize_t n = write(fd, bytes, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The file a chain of symbolic links finally names. readlink answers EINVAL
+// for a file that is no link, so a plain file costs one call and no stat.
+fs::path resolve_links(const fs::path& path) {
+    fs::path p = path;
+    std::vector<char> to(4096);
+    for (int hops = 0; hops < 40; ++hops) {
+        const ssize_t n = readlink(p.c_str(), to.data(), to.size());
+        if (n < 0 || static_cast<std::size_t>(n) >= to.size()) break;
+        const fs::path next(std::string(to.data(), static_cast<std::size_t>(n)));
+        p = next.is_absolute() ? next : p.parent_path() / next;
+    }
+    return p;
+}
+
+fs::path folder_of(const fs::path& target) {
+    return target.has_parent_path() ? target.parent_path() : fs::path(".");
+}
+
+// What the target is now. A target that does not exist yet is created; an
+// existing one must be a regular file with a write bit (a read-only file
+// is refused even where root could override its bits) that the runner may
+// write.
+struct Target {
+    fs::path path;
+    bool exists = false;
+    struct stat st {};
+};
+
+bool inspect_target(Target& t) {
+    if (stat(t.path.c_str(), &t.st) != 0) return errno == ENOENT;
+    t.exists = true;
+    return S_ISREG(t.st.st_mode) && (t.st.st_mode & 0222) != 0 && access(t.path.c_str(), W_OK) == 0;
+}
+
+// The folder is opened before anything is written, so that a folder that
+// cannot be opened stops the replacement while nothing has changed. One the
+// runner may write but not read (EACCES) gives -2: its rename is then made
+// durable through its file system.
+constexpr int unreadable_folder = -2;
+
+int open_folder(const fs::path& target) {
+    const int fd = open(folder_of(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES) return unreadable_folder;
+    return fd;
+}
+
+struct Temporary {
+    fs::path path;
+    int fd = -1;
+};
+
+// A new, uniquely named temporary beside the target, registered so that an
+// interrupt removes it. Only the runner may open it until it is complete; a
+// new target gets the usual 0666 less the umask.
+bool create_temporary(const Target& target, Temporary& temp) {
+    std::mt19937_64 pick(
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const std::string stem = "." + target.path.filename().string() + ".";
+    const mode_t mode = target.exists ? 0600 : 0666;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char tag[17];
+        std::snprintf(tag, sizeof tag, "%016llx", static_cast<unsigned long long>(pick()));
+        temp.path = target.path.parent_path() / (stem + tag + ".tmp");
+        hold_interrupts();
+        temp.fd = open(temp.path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        const int error = errno;
+        if (temp.fd >= 0) set_pending_temporary(temp.path);
+        release_interrupts();
+        if (temp.fd >= 0) return true;
+        if (error != EEXIST) return false;
+    }
+    return false;
+}
+
+void discard(Temporary& temp) {
+    close(temp.fd);
+    remove_pending_temporary();
+}
+
+bool belongs_to_group(gid_t gid) {
+    if (getegid() == gid) return true;
+    std::vector<gid_t> groups(static_cast<std::size_t>(sysconf(_SC_NGROUPS_MAX)) + 1);
+    const int n = getgroups(static_cast<int>(groups.size()), groups.data());
+    for (int k = 0; k < n; ++k) {
+        if (groups[static_cast<std::size_t>(k)] == gid) return true;
+    }
+    return false;
+}
+
+// The target's owner where the runner may give it (root), and its group
+// where the runner belongs to that group.
+bool carry_owner(int fd, const struct stat& st) {
+    const bool root = geteuid() == 0;
+    const uid_t uid = root ? st.st_uid : static_cast<uid_t>(-1);
+    const gid_t gid = root || belongs_to_group(st.st_gid) ? st.st_gid : static_cast<gid_t>(-1);
+    if (uid == static_cast<uid_t>(-1) && gid == static_cast<gid_t>(-1)) return true;
+    return fchown(fd, uid, gid) == 0;
+}
+
+// Every extended attribute of the target, its ACL (system.posix_acl_access)
+// among them. A file system without them has none to carry.
+bool carry_attributes(int fd, const fs::path& target) {
+    std::vector<char> names;
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = listxattr(target.c_str(), nullptr, 0);
+        if (size < 0) return errno == ENOTSUP;
+        names.resize(static_cast<std::size_t>(size));
+        const ssize_t got = size == 0 ? 0 : listxattr(target.c_str(), names.data(), names.size());
+        if (got >= 0) {
+            names.resize(static_cast<std::size_t>(got));
+            break;
+        }
+        if (errno != ERANGE || attempt == 7) return false;
+    }
+    std::vector<char> value, present;
+    for (std::size_t at = 0; at < names.size(); at += std::string(&names[at]).size() + 1) {
+        const char* name = &names[at];
+        const ssize_t size = getxattr(target.c_str(), name, nullptr, 0);
+        if (size < 0) return false;
+        value.resize(static_cast<std::size_t>(size) + 1);
+        const ssize_t got = getxattr(target.c_str(), name, value.data(), value.size());
+        if (got < 0) return false;
+        value.resize(static_cast<std::size_t>(got));
+        // A label the new file already has (a security module's) stays.
+        present.resize(value.size() + 1);
+        const ssize_t has = fgetxattr(fd, name, present.data(), present.size());
+        if (has == got && std::equal(value.begin(), value.end(), present.begin())) continue;
+        if (fsetxattr(fd, name, value.data(), value.size(), 0) != 0) return false;
+    }
+    return true;
+}
+
+// Who may access the target: the temporary takes its owner and group, its
+// permission bits (after the owner, which clears set-id bits) and then its
+// ACL and attributes.
+bool carry_access(int fd, const Target& target) {
+    return carry_owner(fd, target.st) && fchmod(fd, target.st.st_mode & 07777) == 0 &&
+           carry_attributes(fd, target.path);
+}
+
+bool rename_into_place(const Temporary& temp, const fs::path& target) {
+    hold_interrupts();
+    const bool moved = std::rename(temp.path.c_str(), target.c_str()) == 0;
+    if (moved) clear_pending_temporary();
+    release_interrupts();
+    return moved;
+}
+
+// Flushes the rename: through the folder, or where that cannot be synced
+// (unreadable, or a file system that does not sync folders), through the
+// whole file system the new file is on.
+bool make_rename_durable(int folder, int file) {
+    if (folder >= 0 && (fsync(folder) == 0 || errno == EINVAL)) return true;
+#ifdef __linux__
+    return syncfs(file) == 0;
+#else
+    (void)file;
+    sync();
+    return true;
+#endif
+}
+
+}  // namespace
+
+ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
+    Target target;
+    target.path = resolve_links(path);
+    if (!inspect_target(target)) return ReplaceOutcome::cannot_open;
+    const int folder = open_folder(target.path);
+    if (folder == -1) return ReplaceOutcome::cannot_open;
+    Temporary temp;
+    ReplaceOutcome outcome = ReplaceOutcome::cannot_open;
+    if (!create_temporary(target, temp)) {
+        // nothing made
+    } else if (!write_fully(temp.fd, bytes, size) || fsync(temp.fd) != 0) {
+        outcome = ReplaceOutcome::short_write;
+        discard(temp);
+    } else if ((target.exists && !carry_access(temp.fd, target)) ||
+               !rename_into_place(temp, target.path)) {
+        discard(temp);
+    } else {
+        // Replaced: from here on nothing can undo it.
+        outcome = make_rename_durable(folder, temp.fd) ? ReplaceOutcome::replaced
+                                                       : ReplaceOutcome::not_durable;
+        close(temp.fd);
+    }
+    if (folder >= 0) close(folder);
+    return outcome;
+}

@@ -1,0 +1,98 @@
+#include <windows.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "interrupts.h"
+#include "replace_file.h"
+#include "win32_retry.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool write_fully(HANDLE h, const std::uint8_t* bytes, std::size_t size) {
+    while (size > 0) {
+        const DWORD want = size < 0x40000000 ? static_cast<DWORD>(size) : 0x40000000;
+        DWORD n = 0;
+        if (!WriteFile(h, bytes, want, &n, nullptr) || n == 0) return false;
+        bytes += n;
+        size -= n;
+    }
+    return true;
+}
+
+// An existing target must be a file that is not marked read-only. Another
+// program (or another run renaming over it) may hold it for a moment, so
+// there is no trial open: the rename retries that.
+bool target_replaceable(const fs::path& target) {
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+}
+
+// Shared for deletion, so that Ctrl+C can remove it while it is open.
+HANDLE create_temporary(const fs::path& target, fs::path& temp) {
+    std::mt19937_64 pick(
+        static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count()));
+    const std::wstring stem = L"." + target.filename().wstring() + L".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        wchar_t tag[17];
+        std::swprintf(tag, 17, L"%016llx", static_cast<unsigned long long>(pick()));
+        temp = target.parent_path() / (stem + tag + L".tmp");
+        hold_interrupts();
+        HANDLE h = CreateFileW(temp.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                               nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        const DWORD error = GetLastError();
+        if (h != INVALID_HANDLE_VALUE) set_pending_temporary(temp);
+        release_interrupts();
+        if (h != INVALID_HANDLE_VALUE || error != ERROR_FILE_EXISTS) return h;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+// Each attempt is one step under held interrupts, so Ctrl+C is never kept
+// waiting for the pauses. MOVEFILE_WRITE_THROUGH makes the rename durable.
+bool rename_into_place(const fs::path& temp, const fs::path& target) {
+    return retry_while_held([&] {
+        hold_interrupts();
+        const bool moved = MoveFileExW(temp.c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        const DWORD error = GetLastError();
+        if (moved) clear_pending_temporary();
+        release_interrupts();
+        SetLastError(error);
+        return moved;
+    });
+}
+
+}  // namespace
+
+// The new file gets its folder's inherited access rules: an explicit ACL of
+// the target's own is not carried over.
+ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
+    std::error_code ec;
+    fs::path target = path;
+    if (fs::is_symlink(fs::symlink_status(path, ec))) {
+        target = fs::canonical(path, ec);
+        if (ec) return ReplaceOutcome::cannot_open;
+    }
+    if (!target_replaceable(target)) return ReplaceOutcome::cannot_open;
+    fs::path temp;
+    HANDLE h = create_temporary(target, temp);
+    if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::cannot_open;
+    const bool written = write_fully(h, bytes, size) && FlushFileBuffers(h) != 0;
+    const bool closed = CloseHandle(h) != 0;
+    if (!written || !closed) {
+        remove_pending_temporary();
+        return ReplaceOutcome::short_write;
+    }
+    if (!rename_into_place(temp, target)) {
+        remove_pending_temporary();
+        return ReplaceOutcome::cannot_open;
+    }
+    return ReplaceOutcome::replaced;
+}

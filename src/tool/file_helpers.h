@@ -1,0 +1,29 @@
+// The tool's whole-file helpers over file_io.h: each failure is reported on
+// the console and stops the run, so their callers need not check results.
+#ifndef TOLP_FILE_HELPERS_H
+#define TOLP_FILE_HELPERS_H
+
+#include <cstddef>
+#include <cstdint>
+
+#include "input_file.h"
+#include "replace_file.h"
+
+// Opens the image at `path` for reading, once. If it cannot be opened:
+// with `report_reason`, "Error opening file: REASON" on standard error
+// first; then "Can not open the path", status -1.
+InputFile open_bin(const char* path, bool report_reason);
+
+// Reads the opened image whole into `buf`, where it may take `room` bytes,
+// and returns its size: the size the open file reported, which the bytes
+// read must match. Larger than `room`: "file too large", status -1. A read
+// error, or a length that changed while it was read: "Can not read the
+// path", status -1.
+std::size_t read_bin(InputFile& file, const char* path, std::uint8_t* buf, std::size_t room);
+
+// Replaces the file with `size` bytes from `buf` (replace_file). Not
+// replaceable: "Can not open the path", status -1. Not written or flushed in
+// full: "fwrite file error", status 1.
+void write_bin(const char* path, const std::uint8_t* buf, std::size_t size);
+
+#endif

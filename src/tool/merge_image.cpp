@@ -1,0 +1,40 @@
+#include "merge_image.h"
+
+#include <memory>
+#include <new>
+
+#include "console_texts.h"
+#include "file_helpers.h"
+#include "merged_layout.h"
+#include "messages.h"
+
+namespace {
+
+// Obtained without exceptions, so a lack of memory is reported like every
+// other stop.
+std::unique_ptr<std::uint8_t[]> allocate(std::size_t size) {
+    std::unique_ptr<std::uint8_t[]> b(new (std::nothrow) std::uint8_t[size]);
+    if (!b) {
+        say(text::merge_no_memory);
+        stop(-3);
+    }
+    return b;
+}
+
+// Reads the image whole into place, refusing one that would run past the
+// end of the merged image.
+std::size_t read_into_place(const InputImage& input, std::uint8_t* at, std::size_t room,
+                            void* /*context*/) {
+    InputFile file = open_bin(input.path, false);
+    return read_bin(file, input.path, at, room);
+}
+
+}  // namespace
+
+void merge_file(const char* file_name, const std::uint8_t* download, std::uint32_t bin_size) {
+    const std::size_t total = merged_size(bin_size);
+    const auto merged = allocate(total);
+    lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
+    write_bin(file_name, merged.get(), total);
+    say(text::merge_done);
+}
