@@ -1,6 +1,10 @@
 // Every console text against bytes derived independently of the source: the
 // Chinese readings are written here in UTF-8 and encoded to GBK by the C
 // library's iconv at run time.
+#include <algorithm>
+#include <cstring>
+#include <iterator>
+
 #include <iconv.h>
 
 #include <gtest/gtest.h>
@@ -10,23 +14,28 @@
 
 namespace {
 
-Bytes to_gbk(const std::string& utf8) {
-    iconv_t cd = iconv_open("GBK", "UTF-8");
+// `text` converted by the C library's iconv.
+Bytes converted(const std::string& text, const char* to, const char* from) {
+    iconv_t cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) {
-        ADD_FAILURE() << "no GBK converter";
+        ADD_FAILURE() << "no converter from " << from << " to " << to;
         return "";
     }
-    std::string in = utf8;
+    std::string in = text;
     Bytes out(in.size() * 2 + 4, '\0');
-    char* from = in.data();
-    char* to = out.data();
+    char* source = in.data();
+    char* target = out.data();
     std::size_t from_left = in.size(), to_left = out.size();
-    if (iconv(cd, &from, &from_left, &to, &to_left) == static_cast<std::size_t>(-1)) {
-        ADD_FAILURE() << "cannot encode " << utf8;
+    if (iconv(cd, &source, &from_left, &target, &to_left) == static_cast<std::size_t>(-1)) {
+        ADD_FAILURE() << "cannot convert " << text;
     }
     iconv_close(cd);
     out.resize(out.size() - to_left);
     return out;
+}
+
+Bytes to_gbk(const std::string& utf8) {
+    return converted(utf8, "GBK", "UTF-8");
 }
 
 struct TextCase {
@@ -72,6 +81,17 @@ TEST(ConsoleTexts, EachTextHasItsExactBytes) {
                            to_gbk("总有%d个命令行参数\n")));
     for (const auto& c : text_cases) {
         EXPECT_TRUE(same_bytes(to_gbk(c.reading), c.text)) << c.name;
+    }
+    // Each twin is iconv's UTF-8 reading of its GBK bytes.
+    for (const text::Twin& t : text::twins) {
+        EXPECT_TRUE(same_bytes(converted(t.gbk, "UTF-8", "GBK"), t.utf8)) << t.utf8;
+    }
+    for (const auto& c : text_cases) {
+        const bool ascii = std::all_of(c.text, c.text + std::strlen(c.text),
+                                       [](char b) { return static_cast<unsigned char>(b) < 0x80; });
+        const bool twinned = std::any_of(std::begin(text::twins), std::end(text::twins),
+                                         [&](const text::Twin& t) { return t.gbk == c.text; });
+        EXPECT_TRUE(ascii || twinned) << c.name << " has no UTF-8 twin";
     }
 }
 

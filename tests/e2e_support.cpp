@@ -21,10 +21,11 @@ Bytes fmt(const char* format, ...) {
     return out;
 }
 
-Bytes echo_transcript(const std::vector<std::string>& args) {
-    return fmt(text::arg_count, static_cast<int>(args.size())) +
-           fmt(text::echo_program, program_name_seen().c_str()) +
-           fmt(text::echo_first, args.at(0).c_str()) + fmt(text::echo_second, args.at(1).c_str());
+Bytes echo_transcript(const std::vector<std::string>& args, bool utf8) {
+    return fmt(utf8 ? text::arg_count_utf8 : text::arg_count, static_cast<int>(args.size())) +
+           fmt(utf8 ? text::echo_program_utf8 : text::echo_program, program_name_seen().c_str()) +
+           fmt(utf8 ? text::echo_first_utf8 : text::echo_first, args.at(0).c_str()) +
+           fmt(utf8 ? text::echo_second_utf8 : text::echo_second, args.at(1).c_str());
 }
 
 void put_images(const TempDir& dir, const Images& images) {

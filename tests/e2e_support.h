@@ -14,8 +14,9 @@
 // printf into a byte string.
 Bytes fmt(const char* format, ...);
 
-// The count line and the three echo lines of a call with `args`.
-Bytes echo_transcript(const std::vector<std::string>& args);
+// The count line and the three echo lines of a call with `args`; in the
+// texts' UTF-8 twins, as a terminal that reads UTF-8 gets them.
+Bytes echo_transcript(const std::vector<std::string>& args, bool utf8 = false);
 
 // The three input images of a run.
 struct Images {

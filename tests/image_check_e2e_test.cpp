@@ -72,6 +72,18 @@ std::function<std::string(const TempDir&)> damaged(std::function<void(Bytes&)> c
     };
 }
 
+// Moves the merged image into `folder` (and copies the original sources to
+// `sources`, when given); the path to check.
+std::function<std::string(const TempDir&)> moved_to(const std::string& folder,
+                                                    const std::string& sources = "") {
+    return [folder, sources](const TempDir& dir) {
+        fs::create_directory(dir / folder);
+        fs::rename(dir / made_name, dir / folder / made_name);
+        if (!sources.empty()) fs::copy(dir / "original", dir / sources);
+        return folder + "/" + made_name;
+    };
+}
+
 struct Damage {
     const char* label;
     std::function<std::string(const TempDir&)> make;  // returns the file to check
@@ -279,6 +291,19 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          {},
          nullptr,
          "a POSIX file name of any bytes"},
+        // Folders named in other scripts: Windows gives the names in UTF-16.
+        {"in a folder named in Chinese, as JSON",
+         moved_to("生产"),
+         {"--json"},
+         0,
+         "{\"path\": \"生产/" + made_name + "\", \"consistent\": true",
+         ""},
+        {"with sources in a folder named in Thai",
+         moved_to("生产", "ทดสอบ"),
+         {"--json", "--sources", "ทดสอบ"},
+         0,
+         "{\"path\": \"生产/" + made_name + "\", \"consistent\": true",
+         ""},
         {"standard output on a full device",
          damaged(nullptr),
          {},

@@ -1,4 +1,6 @@
 // The run sequence end to end: argument count, echo lines, stops and waits.
+#include <iostream>
+
 #include <sys/syscall.h>
 
 #include <gtest/gtest.h>
@@ -12,19 +14,40 @@ struct CallCase {
     std::vector<std::string> args;
     Bytes transcript;
     int status;
+    // Standard output on a terminal with this locale; otherwise a pipe.
+    const char* terminal_locale = nullptr;
 };
 
-TEST(RunSequence, TooFewArgumentsAreRefusedAndTouchNothing) {
+const char* const utf8_locale = "C.UTF-8";
+
+// Calls answered before any stage: too few arguments, help and version.
+TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
     const CallCase cases[] = {
         {{}, fmt(text::arg_count, 0) + text::need_mac_and_count, 255},
         {{"11-22-33-44-55-66"}, fmt(text::arg_count, 1) + text::need_count, 255},
         {{""}, fmt(text::arg_count, 1) + text::need_count, 255},
+        // A terminal that reads UTF-8 gets the texts in UTF-8; another
+        // locale's terminal, like a pipe, the GBK bytes.
+        {{}, fmt(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8, 255, utf8_locale},
+        {{}, fmt(text::arg_count, 0) + text::need_mac_and_count, 255, "C"},
+        {{"--help"}, text::usage, 0},
+        {{"-h"}, text::usage, 0},
+        {{"--help"}, text::usage_utf8, 0, utf8_locale},
+        {{"--version"}, fmt(text::version, TOLP_VERSION), 0},
     };
     for (const auto& c : cases) {
+        const std::string label = "with " + std::to_string(c.args.size()) + " argument(s) " +
+                                  (c.args.empty() ? "" : c.args[0]) + " on " +
+                                  (c.terminal_locale ? c.terminal_locale : "a pipe");
+        if (c.terminal_locale != nullptr && launched()) {
+            std::cout << "case " << label << " skipped: the Windows console is checked in tmux\n";
+            continue;
+        }
         TempDir dir;
         dir.write("download.bin", "keep");
-        const RunResult r = run_tool(dir.path(), c.args);
-        const std::string label = "with " + std::to_string(c.args.size()) + " argument(s)";
+        RunOptions shown;
+        shown.terminal_locale = c.terminal_locale;
+        const RunResult r = run_tool(dir.path(), c.args, shown);
         EXPECT_EQ(r.status, c.status) << label;
         EXPECT_TRUE(same_bytes(console(c.transcript), r.out)) << label;
         EXPECT_EQ(r.err, "") << label;
@@ -37,29 +60,54 @@ TEST(RunSequence, ArgumentsAreCountedAndEchoedAndAThirdIsIgnored) {
         {{"ab", "cd"}, echo_transcript({"ab", "cd"}) + text::mac_bad_length, 254},
         {{"", ""}, echo_transcript({"", ""}) + text::mac_bad_length, 254},
         {{"ab", "cd", "third"}, echo_transcript({"ab", "cd", "third"}) + text::mac_bad_length, 254},
+        // Arguments go into the UTF-8 texts as they came.
+        {{"\xE7\x94\x9F\xE4\xBA\xA7", "cd"},
+         echo_transcript({"\xE7\x94\x9F\xE4\xBA\xA7", "cd"}, true) + text::mac_bad_length_utf8,
+         254,
+         utf8_locale},
     };
     for (const auto& c : cases) {
+        if (c.terminal_locale != nullptr && launched()) {
+            std::cout << "case " << c.args[0]
+                      << " skipped: the Windows console is checked in tmux\n";
+            continue;
+        }
         TempDir dir;
-        const RunResult r = run_tool(dir.path(), c.args);
+        RunOptions shown;
+        shown.terminal_locale = c.terminal_locale;
+        const RunResult r = run_tool(dir.path(), c.args, shown);
         EXPECT_EQ(r.status, c.status) << c.args[0];
         EXPECT_TRUE(same_bytes(console(c.transcript), r.out)) << c.args[0];
         EXPECT_TRUE(dir.listing().empty());
     }
 }
 
-TEST(RunSequence, AWholeRunWithAnExtraArgumentNeverReadsInput) {
-    TempDir dir;
+// With the input held open a read would block: these calls end on their own.
+TEST(RunSequence, SuccessfulCallsNeverReadInput) {
     const Images images{"offline", "ramboot", pattern_bytes(700, 9)};
-    put_images(dir, images);
-    std::vector<std::string> args = usual_args;
-    args.push_back("extra");
-    PipedRun run(dir.path(), tool_command(args));  // input held open: a read would block
-    EXPECT_EQ(run.finish(30), 0);
-    const Bytes expected =
-        fmt(text::arg_count, 3) +
-        usual_run_transcript(images.download).substr(fmt(text::arg_count, 2).size());
-    EXPECT_TRUE(same_bytes(console(expected), run.result.out));
-    EXPECT_TRUE(same_listing(usual_result(images), dir.listing()));
+    const std::map<std::string, Bytes> untouched{{"offline.bin", images.offline},
+                                                 {"ramboot.bin", images.ramboot},
+                                                 {"download.bin", images.download}};
+    const struct {
+        std::vector<std::string> args;
+        Bytes transcript;
+        std::map<std::string, Bytes> files;
+    } cases[] = {
+        {{usual_args[0], usual_args[1], "extra"},
+         fmt(text::arg_count, 3) +
+             usual_run_transcript(images.download).substr(fmt(text::arg_count, 2).size()),
+         usual_result(images)},
+        {{"--help"}, text::usage, untouched},
+        {{"--version"}, fmt(text::version, TOLP_VERSION), untouched},
+    };
+    for (const auto& c : cases) {
+        TempDir dir;
+        put_images(dir, images);
+        PipedRun run(dir.path(), tool_command(c.args));
+        EXPECT_EQ(run.finish(30), 0) << c.args[0];
+        EXPECT_TRUE(same_bytes(console(c.transcript), run.result.out)) << c.args[0];
+        EXPECT_TRUE(same_listing(c.files, dir.listing())) << c.args[0];
+    }
 }
 
 TEST(RunSequence, AStopWaitsForAKeyWithItsMessageAlreadyShown) {

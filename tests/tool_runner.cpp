@@ -14,6 +14,7 @@
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include "image_format.h"
@@ -59,7 +60,7 @@ struct Streams {
 // does not, so there a size limit must reach the program as the failed
 // write a full disk gives on Windows.
 pid_t spawn(const fs::path& dir, const Command& cmd, Streams streams, bool xfsz_ignored,
-            bool empty_argv = false) {
+            bool empty_argv = false, const char* locale = nullptr) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, streams.in, 0);
@@ -81,7 +82,20 @@ pid_t spawn(const fs::path& dir, const Command& cmd, Streams streams, bool xfsz_
     pid_t pid = -1;
     const char* program = argv[0] != nullptr ? argv[0] : "";
     if (empty_argv) argv = {nullptr};
-    if (posix_spawnp(&pid, program, &actions, &attributes, argv.data(), environ) != 0) pid = -1;
+    // The environment, with the locale set where one is given.
+    std::vector<std::string> variables;
+    for (char** e = environ; *e != nullptr; ++e) {
+        const std::string v = *e;
+        const bool locale_variable = v.rfind("LC_", 0) == 0 || v.rfind("LANG", 0) == 0;
+        if (locale == nullptr || !locale_variable) variables.push_back(v);
+    }
+    if (locale != nullptr) variables.push_back(std::string("LC_ALL=") + locale);
+    std::vector<char*> envp;
+    for (auto& v : variables) envp.push_back(v.data());
+    envp.push_back(nullptr);
+    if (posix_spawnp(&pid, program, &actions, &attributes, argv.data(), envp.data()) != 0) {
+        pid = -1;
+    }
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     return pid;
@@ -152,6 +166,22 @@ void close_fd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
 }
+
+// A pseudo-terminal whose output is passed on byte for byte (no CR added
+// before each line break).
+struct Terminal {
+    int controller = -1, terminal = -1;
+    Terminal() {
+        controller = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (controller < 0 || grantpt(controller) != 0 || unlockpt(controller) != 0) return;
+        terminal = open(ptsname(controller), O_RDWR | O_NOCTTY | O_CLOEXEC);
+        termios mode{};
+        if (terminal >= 0 && tcgetattr(terminal, &mode) == 0) {
+            mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+            tcsetattr(terminal, TCSANOW, &mode);
+        }
+    }
+};
 
 // The text of a /proc file of process `pid`.
 std::string proc_text(pid_t pid, const char* file) {
@@ -244,9 +274,21 @@ RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions option
     }
     int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
     Pipe out, err;
+    Terminal terminal;
+    if (options.terminal_locale != nullptr) {
+        // Output is read from the terminal's other side instead of a pipe.
+        close_fd(out.read);
+        close_fd(out.write);
+        out.read = terminal.controller;
+        out.write = terminal.terminal;
+    } else {
+        close_fd(terminal.controller);
+        close_fd(terminal.terminal);
+    }
     int out_end = options.full_output ? open("/dev/full", O_WRONLY | O_CLOEXEC) : out.write;
-    const pid_t pid = spawn(dir, full, {in, out_end, err.write},
-                            launched() && options.file_size >= 0, options.empty_argv);
+    const pid_t pid =
+        spawn(dir, full, {in, out_end, err.write}, launched() && options.file_size >= 0,
+              options.empty_argv, options.terminal_locale);
     close_fd(in);
     close_fd(out.write);
     close_fd(err.write);

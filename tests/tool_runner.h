@@ -30,6 +30,9 @@ struct RunOptions {
     long file_size = -1;       // RLIMIT_FSIZE in bytes; -1: none
     bool full_output = false;  // standard output on /dev/full instead of a pipe
     bool empty_argv = false;   // no arguments at all, not even the program's name
+    // Standard output on a pseudo-terminal (passing bytes unchanged), with
+    // LC_ALL set to this locale; null: a pipe and the test's own locale.
+    const char* terminal_locale = nullptr;
 };
 
 using Command = std::vector<std::string>;

@@ -14,6 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "arguments.h"
+#include "console.h"
 #include "image_check.h"
 #include "image_report.h"
 #include "input_file.h"
@@ -43,15 +45,31 @@ struct FileError {
     bool too_large = false;
 };
 
+// The report and the errors are UTF-8 text: file names as the arguments
+// gave them (on Windows read as UTF-16 and turned into UTF-8).
+void out(const std::string& text) {
+    write_message(Stream::out, text.data(), text.size(), Encoding::utf8);
+}
+
+void error_line(const std::string& text) {
+    const std::string line = "Tolp_image_check: " + text + "\n";
+    write_message(Stream::err, line.data(), line.size(), Encoding::utf8);
+}
+
 void report_error(const std::string& path, const std::string& reason) {
-    std::fprintf(stderr, "Tolp_image_check: %s: %s\n", printable(path).c_str(), reason.c_str());
+    error_line(printable(path) + ": " + reason);
+}
+
+// A path from the arguments, as the system names the file.
+std::filesystem::path path_of(const std::string& utf8) {
+    return std::filesystem::u8path(utf8);
 }
 
 // Reads the whole file through one open, refusing one over `limit` bytes
 // before reading it and one whose length changes while it is read.
 bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
                 FileError& error) {
-    InputFile file = open_input(path);
+    InputFile file = open_input(path_of(path));
     if (file.error != 0) {
         error.reason = file.error == EINVAL ? "not a regular file" : std::strerror(file.error);
         return false;
@@ -109,7 +127,7 @@ Status check_one(const std::string& path, const Sources* sources, bool json, boo
     const bool read = read_whole(path, largest_merged_image, bytes, error);
     CheckReport report;
     if (read) {
-        const std::string name = std::filesystem::path(path).filename().string();
+        const std::string name = path_of(path).filename().u8string();
         report = check_merged_image(bytes.data(), bytes.size(), name, sources);
         if (report.too_short) error.reason = "too short to be a merged image";
     } else {
@@ -123,27 +141,26 @@ Status check_one(const std::string& path, const Sources* sources, bool json, boo
                                 : report.failed    ? "INCONSISTENT"
                                                    : "consistent";
     if (json) {
-        std::printf("%s%s", first ? "" : ",\n", json_report(path, report, error.reason).c_str());
+        out((first ? "" : ",\n") + json_report(path, report, error.reason));
     } else {
-        std::printf("%s\n%s  result: %s\n", printable(path).c_str(), report.text.c_str(),
-                    verdict.c_str());
+        out(printable(path) + "\n" + report.text + "  result: " + verdict + "\n");
     }
     return status;
 }
 
 // Parses the options; false with the reason after a call it cannot run.
-bool parse_options(int argc, const char* const argv[], Options& options, std::string& wrong) {
+bool parse_options(const std::vector<std::string>& args, Options& options, std::string& wrong) {
     bool only_images = false;
-    for (int k = 1; k < argc; ++k) {
-        const std::string a = argv[k];
+    for (std::size_t k = 1; k < args.size(); ++k) {
+        const std::string& a = args[k];
         if (only_images || a.empty() || a[0] != '-' || a == "-") {
             options.images.push_back(a);
         } else if (a == "--") {
             only_images = true;
         } else if (a == "--json") {
             options.json = true;
-        } else if (a == "--sources" && k + 1 < argc) {
-            options.sources = argv[++k];
+        } else if (a == "--sources" && k + 1 < args.size()) {
+            options.sources = args[++k];
         } else if (a.rfind("--sources=", 0) == 0 && a.size() > 10) {
             options.sources = a.substr(10);
         } else {
@@ -156,32 +173,33 @@ bool parse_options(int argc, const char* const argv[], Options& options, std::st
 }
 
 // Runs the call; the status.
-int check_all(int argc, const char* const argv[]) {
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-        std::printf("%s", usage);
+int check_all(const std::vector<std::string>& args) {
+    if (args.size() == 2 && args[1] == "--help") {
+        out(usage);
         return consistent;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-        std::printf("Tolp_image_check %s\n", TOLP_VERSION);
+    if (args.size() == 2 && args[1] == "--version") {
+        out(std::string("Tolp_image_check ") + TOLP_VERSION + "\n");
         return consistent;
     }
     Options options;
     std::string wrong;
-    if (!parse_options(argc, argv, options, wrong)) {
-        std::fprintf(stderr, "Tolp_image_check: %s\n%s", wrong.c_str(), usage);
+    if (!parse_options(args, options, wrong)) {
+        error_line(wrong);
+        write_message(Stream::err, usage, sizeof usage - 1, Encoding::utf8);
         return unusable;
     }
     SourceFiles files;
     if (!options.sources.empty() && !read_sources(options.sources, files)) return unusable;
     const Sources sources = files.view();
     Status worst = consistent;
-    if (options.json) std::printf("[\n");
+    if (options.json) out("[\n");
     for (std::size_t k = 0; k < options.images.size(); ++k) {
         const Status s = check_one(options.images[k], options.sources.empty() ? nullptr : &sources,
                                    options.json, k == 0);
         if (s > worst) worst = s;
     }
-    if (options.json) std::printf("\n]\n");
+    if (options.json) out("\n]\n");
     return worst;
 }
 
@@ -191,8 +209,8 @@ int finish_report(int status) {
     const bool flushed = std::fflush(stdout) == 0;
     const int reason = errno;
     if (flushed && std::ferror(stdout) == 0) return status;
-    std::fprintf(stderr, "Tolp_image_check: cannot write the report: %s\n",
-                 flushed ? "write error" : std::strerror(reason));
+    error_line(std::string("cannot write the report: ") +
+               (flushed ? "write error" : std::strerror(reason)));
     return unusable;
 }
 
@@ -200,9 +218,9 @@ int finish_report(int status) {
 
 int main(int argc, char* argv[]) {
     try {
-        return finish_report(check_all(argc, argv));
+        return finish_report(check_all(arguments_in_utf8(argc, argv)));
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "Tolp_image_check: not enough memory\n");
+        error_line("not enough memory");
         return unusable;
     }
 }

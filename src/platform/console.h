@@ -12,6 +12,16 @@
 
 enum class Stream { out, err };
 
-void write_message(Stream stream, const char* bytes, std::size_t size);
+// The encoding of a message's text: the tool's GBK (code page 936) texts,
+// or UTF-8 (the checker's reports, and the tool's twins on a terminal that
+// reads UTF-8).
+enum class Encoding { gbk, utf8 };
+
+void write_message(Stream stream, const char* bytes, std::size_t size, Encoding encoding);
+
+// Whether `stream` is a POSIX terminal whose locale reads UTF-8
+// (setlocale(LC_CTYPE, "") and nl_langinfo(CODESET)): the tool writes its
+// texts there in UTF-8. Never on Windows, whose console gets UTF-16.
+bool reads_utf8(Stream stream);
 
 #endif

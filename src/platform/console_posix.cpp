@@ -1,7 +1,37 @@
+#include <clocale>
 #include <cstdio>
+#include <cstring>
+
+#include <langinfo.h>
+#include <unistd.h>
 
 #include "console.h"
 
-void write_message(Stream stream, const char* bytes, std::size_t size) {
-    std::fwrite(bytes, 1, size, stream == Stream::out ? stdout : stderr);
+namespace {
+
+std::FILE* stream_of(Stream stream) {
+    return stream == Stream::out ? stdout : stderr;
+}
+
+// The user's locale is read once, and only for a terminal: a redirected
+// run loads no locale. The program itself stays in the "C" locale.
+bool locale_reads_utf8() {
+    static const bool utf8 = [] {
+        const bool found = std::setlocale(LC_CTYPE, "") != nullptr;
+        const bool is_utf8 = found && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+        std::setlocale(LC_CTYPE, "C");
+        return is_utf8;
+    }();
+    return utf8;
+}
+
+}  // namespace
+
+void write_message(Stream stream, const char* bytes, std::size_t size, Encoding /*encoding*/) {
+    std::fwrite(bytes, 1, size, stream_of(stream));
+}
+
+bool reads_utf8(Stream stream) {
+    static const bool terminal[2] = {isatty(STDOUT_FILENO) == 1, isatty(STDERR_FILENO) == 1};
+    return terminal[stream == Stream::out ? 0 : 1] && locale_reads_utf8();
 }

@@ -1,16 +1,31 @@
 #include "messages.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <vector>
 
 #include "console.h"
+#include "console_texts.h"
 #include "interrupts.h"
 
 namespace {
 
-void write_formatted(Stream stream, const char* format, std::va_list values) {
+// The text as `stream` shows it: its UTF-8 twin on a terminal that reads
+// UTF-8, else the GBK bytes. The values go in as they came either way.
+const char* as_shown(Stream stream, const char* format) {
+    if (!reads_utf8(stream)) return format;
+    const text::Twin* const twin =
+        std::find_if(std::begin(text::twins), std::end(text::twins),
+                     [format](const text::Twin& t) { return t.gbk == format; });
+    return twin != std::end(text::twins) ? twin->utf8 : format;
+}
+
+void write_formatted(Stream stream, const char* gbk_format, std::va_list values) {
+    const char* format = as_shown(stream, gbk_format);
+    const Encoding encoding = format == gbk_format ? Encoding::gbk : Encoding::utf8;
     char line[512];
     std::va_list again;
     va_copy(again, values);
@@ -19,11 +34,11 @@ void write_formatted(Stream stream, const char* format, std::va_list values) {
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
     const int size = std::vsnprintf(line, sizeof line, format, values);
     if (size >= 0 && static_cast<std::size_t>(size) < sizeof line) {
-        write_message(stream, line, static_cast<std::size_t>(size));
+        write_message(stream, line, static_cast<std::size_t>(size), encoding);
     } else if (size > 0) {
         std::vector<char> longer(static_cast<std::size_t>(size) + 1);
         std::vsnprintf(longer.data(), longer.size(), format, again);
-        write_message(stream, longer.data(), static_cast<std::size_t>(size));
+        write_message(stream, longer.data(), static_cast<std::size_t>(size), encoding);
     }
     va_end(again);
 }

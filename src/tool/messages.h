@@ -1,7 +1,9 @@
 // The tool's messages: every line it prints goes through `say` (standard
 // output) or `say_error` (standard error), and every stop through `stop`.
 // The formats are the fixed texts of console_texts.h; the compiler checks
-// each against its values.
+// each against its values. On a terminal that reads UTF-8 a text's UTF-8
+// twin is written instead of its GBK bytes; anywhere else (a file, a pipe,
+// another locale) exactly the GBK bytes.
 #ifndef TOLP_MESSAGES_H
 #define TOLP_MESSAGES_H
 

@@ -5,10 +5,11 @@
 # native build's transcript decoded from GBK to UTF-8.
 # Then presses Ctrl+C while a replacement of download.bin is pending (a
 # helper holds the file, so the rename is being retried): the temporary must
-# go and download.bin stay as it was.
-# Usage: console_checks.sh WINDOWS_TOOL NATIVE_TOOL SAMPLE_GENERATOR HOLDER
+# go and download.bin stay as it was. Last, the checker's text report shows a
+# file name in Chinese on that console.
+# Usage: console_checks.sh WINDOWS_TOOL NATIVE_TOOL SAMPLE_GENERATOR HOLDER WINDOWS_CHECKER
 set -euo pipefail
-exe=$1 native=$2 generator=$3 holder=$4
+exe=$1 native=$2 generator=$3 holder=$4 checker=$5
 work=$(mktemp -d)
 # A tmux server of our own, and a new session for each run.
 tmux_socket=tolp-console-$$
@@ -43,9 +44,14 @@ pane new-session -d -s idle -x 80 -y 10 "sleep 600"
 
 start_in_tmux() {
   local dir=$1; shift
+  run_in_tmux "$dir" "$exe" "$@"
+}
+
+run_in_tmux() {
+  local dir=$1 program=$2; shift 2
   session=run$(date +%s%N)
   pane new-session -d -s "$session" -x 200 -y 100 \
-    "cd '$dir' && LANG=C.UTF-8 wine '$exe' $* </dev/null; s=\$?; echo; echo \"== end \$s\"; sleep 60"
+    "cd '$dir' && LANG=C.UTF-8 wine '$program' $* </dev/null; s=\$?; echo; echo \"== end \$s\"; sleep 60"
 }
 
 wait_for_end() {
@@ -101,6 +107,24 @@ if [ "$left" == "download.bin offline.bin ramboot.bin " ] && [ "$ended" == "$con
   echo "Ctrl+C with a replacement pending: temporary removed, download.bin unchanged, STATUS_CONTROL_C_EXIT"
 else
   echo "Ctrl+C with a replacement pending left: $left; status $ended, not $control_c_exit" >&2
+  status=1
+fi
+
+# The checker's report names an image in a folder named in Chinese, on the
+# console through WriteConsoleW.
+mkdir -p "$work/report"
+"$generator" "$work/report"
+(cd "$work/report" && "$native" 11-22-33-44-55-66 500 </dev/null >/dev/null)
+image=$(cd "$work/report" && ls 11-22-33-44-55-66_*.bin)
+mkdir "$work/report/生产"
+mv "$work/report/$image" "$work/report/生产/"
+run_in_tmux "$work/report" "$checker" "生产/$image"
+wait_for_end
+shown=$(pane capture-pane -p -t "$session" | head -n 1 | sed -e 's/ *$//')
+if [ "$shown" == "生产/$image" ]; then
+  echo "checker report on the console: the folder's name reads right"
+else
+  echo "checker report on the console shows '$shown', not '生产/$image'" >&2
   status=1
 fi
 exit $status

@@ -53,8 +53,10 @@ holder=$root/build/windows/hold_file.exe
 x86_64-w64-mingw32-g++-win32 -O2 -static -o "$holder" "$root/tests/windows/hold_file.cpp"
 
 windows_name="Z:${exe//\//\\}"
-TOLP_TOOL=$exe TOLP_CHECKER=$checker TOLP_LAUNCHER=wine TOLP_CRLF=1 \
+# Wine takes arguments and file names in the host's locale: UTF-8, so that
+# names in any script reach the programs whole.
+LC_ALL=C.UTF-8 TOLP_TOOL=$exe TOLP_CHECKER=$checker TOLP_LAUNCHER=wine TOLP_CRLF=1 \
   TOLP_PROGRAM_NAME=$windows_name TOLP_HOLDER=$holder "$e2e" --gtest_brief=1 </dev/null
 
 bash "$root/tests/windows/console_checks.sh" "$exe" "$root/build/default/Tolp_mac_tool" \
-  "$root/build/default/make_sample_images" "$holder"
+  "$root/build/default/make_sample_images" "$holder" "$checker"
