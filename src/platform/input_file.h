@@ -31,4 +31,8 @@ std::int64_t read_input(InputFile& file, std::uint8_t* buf, std::size_t room);
 // Closes a file that will not be read.
 void close_input(InputFile& file);
 
+// Reads from the open file until `size` bytes are in or it ends; the bytes
+// read, or -1 when a read failed.
+std::int64_t read_fully(InputFile& file, std::uint8_t* at, std::size_t size);
+
 #endif

@@ -14,19 +14,6 @@ int fd_of(const InputFile& file) {
     return static_cast<int>(file.handle);
 }
 
-// Reads until `size` bytes are in or the file ends; -1 on an error.
-std::int64_t read_fully(int fd, std::uint8_t* at, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const ssize_t n = read(fd, at + got, size - got);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
-        if (n == 0) break;
-        got += static_cast<std::size_t>(n);
-    }
-    return static_cast<std::int64_t>(got);
-}
-
 }  // namespace
 
 InputFile open_input(const fs::path& path) {
@@ -48,19 +35,20 @@ InputFile open_input(const fs::path& path) {
     return file;
 }
 
-std::int64_t read_input(InputFile& file, std::uint8_t* buf, std::size_t room) {
-    std::int64_t got = read_fully(fd_of(file), buf, room);
-    if (got == static_cast<std::int64_t>(room)) {
-        std::uint8_t beyond = 0;
-        const std::int64_t more = read_fully(fd_of(file), &beyond, 1);
-        got = more < 0 ? -1 : got + more;
-    }
-    close_input(file);
-    return got;
-}
-
 void close_input(InputFile& file) {
     // A close after reading cannot lose anything that was read.
     if (file.handle >= 0) close(fd_of(file));
     file.handle = -1;
+}
+
+std::int64_t read_fully(InputFile& file, std::uint8_t* at, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const ssize_t n = read(fd_of(file), at + got, size - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return -1;
+        if (n == 0) break;
+        got += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(got);
 }

@@ -30,19 +30,6 @@ int errno_of(DWORD error) {
     }
 }
 
-// Reads until `size` bytes are in or the file ends; -1 on an error.
-std::int64_t read_fully(HANDLE h, std::uint8_t* at, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const DWORD want = size - got < 0x40000000 ? static_cast<DWORD>(size - got) : 0x40000000;
-        DWORD n = 0;
-        if (!ReadFile(h, at + got, want, &n, nullptr)) return -1;
-        if (n == 0) break;
-        got += n;
-    }
-    return static_cast<std::int64_t>(got);
-}
-
 }  // namespace
 
 InputFile open_input(const fs::path& path) {
@@ -72,18 +59,19 @@ InputFile open_input(const fs::path& path) {
     return file;
 }
 
-std::int64_t read_input(InputFile& file, std::uint8_t* buf, std::size_t room) {
-    std::int64_t got = read_fully(handle_of(file), buf, room);
-    if (got == static_cast<std::int64_t>(room)) {
-        std::uint8_t beyond = 0;
-        const std::int64_t more = read_fully(handle_of(file), &beyond, 1);
-        got = more < 0 ? -1 : got + more;
-    }
-    close_input(file);
-    return got;
-}
-
 void close_input(InputFile& file) {
     if (file.handle != -1) CloseHandle(handle_of(file));
     file.handle = -1;
+}
+
+std::int64_t read_fully(InputFile& file, std::uint8_t* at, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const DWORD want = size - got < 0x40000000 ? static_cast<DWORD>(size - got) : 0x40000000;
+        DWORD n = 0;
+        if (!ReadFile(handle_of(file), at + got, want, &n, nullptr)) return -1;
+        if (n == 0) break;
+        got += n;
+    }
+    return static_cast<std::int64_t>(got);
 }
