@@ -52,9 +52,10 @@ TEST(MacText, GroupsDecodeAsWrittenIgnoringSpacesAndDashes) {
         {"-----------------", {0, 0, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) {
-        std::uint8_t got[6] = {9, 9, 9, 9, 9, 9};
+        std::uint8_t got[7] = {9, 9, 9, 9, 9, 9, 9};
         str_to_hex(reinterpret_cast<const unsigned char*>(c.text), got);
         EXPECT_EQ(std::memcmp(got, c.bytes, 6), 0) << c.text;
+        EXPECT_EQ(got[6], 9) << c.text << ": written past the six bytes";
     }
 }
 

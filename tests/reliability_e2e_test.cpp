@@ -217,6 +217,23 @@ TEST(Reliability, AnInterruptTheCallerIgnoresStaysIgnored) {
     EXPECT_TRUE(same_listing(usual_result(small), dir.listing()));
 }
 
+// Who may access a file, in words: its owner, group, permission bits and
+// every extended attribute (its ACL among them) with its value's size.
+std::string access_of(const fs::path& file) {
+    struct stat st {};
+    stat(file.c_str(), &st);
+    std::ostringstream out;
+    out << "uid " << st.st_uid << " gid " << st.st_gid << " mode " << std::oct << st.st_mode;
+    std::vector<char> names(65536), value(65536);
+    const ssize_t size = listxattr(file.c_str(), names.data(), names.size());
+    for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(&names[at])) + 1) {
+        const ssize_t n = getxattr(file.c_str(), &names[at], value.data(), value.size());
+        out << " " << &names[at] << "="
+            << Bytes(value.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+    }
+    return out.str();
+}
+
 // The failure messages a stopped run ends with.
 bool ends_with_a_failure_message(const Bytes& out) {
     for (const char* text :
@@ -286,6 +303,7 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
             for (int n = 1; n <= count; ++n) {
                 TempDir dir;
                 put_attributed_images(dir);
+                const std::string access = access_of(dir / "download.bin");
                 const std::string fault = call + " " + error + " #" + std::to_string(n);
                 const RunResult r = run_command(
                     dir.path(),
@@ -296,7 +314,8 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
                 const auto files = dir.listing();
                 if (!left_whole(small, files)) {
                     lies.push_back(fault + ": " + left_whole(small, files).message());
-                } else if (r.status == 0 && files != usual_result(small)) {
+                } else if (r.status == 0 && (files != usual_result(small) ||
+                                             access_of(dir / "download.bin") != access)) {
                     lies.push_back(fault + ": status 0 without both files right");
                 } else if (r.status != 0 &&
                            (r.status > 255 || !ends_with_a_failure_message(r.out))) {
@@ -311,23 +330,6 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
     for (const auto& lie : lies) ADD_FAILURE() << lie;
 }
 
-// Who may access a file, in words: its owner, group, permission bits and
-// every extended attribute (its ACL among them) with its value's size.
-std::string access_of(const fs::path& file) {
-    struct stat st {};
-    stat(file.c_str(), &st);
-    std::ostringstream out;
-    out << "uid " << st.st_uid << " gid " << st.st_gid << " mode " << std::oct << st.st_mode;
-    std::vector<char> names(65536), value(65536);
-    const ssize_t size = listxattr(file.c_str(), names.data(), names.size());
-    for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(&names[at])) + 1) {
-        const ssize_t n = getxattr(file.c_str(), &names[at], value.data(), value.size());
-        out << " " << &names[at] << "="
-            << Bytes(value.data(), static_cast<std::size_t>(n > 0 ? n : 0));
-    }
-    return out.str();
-}
-
 constexpr uid_t line_account = 65533;
 
 void give_to_line_account(const TempDir& dir) {
@@ -340,8 +342,12 @@ void give_to_line_account(const TempDir& dir) {
 struct AccessCase {
     const char* label;
     std::function<void(const TempDir&)> prepare;
+    // The runner: root, or the line account with this primary group and,
+    // where it is not 0, this further group.
     bool run_as_line_account;
     int status;
+    gid_t primary = line_account, further = 0;
+    bool keeps_access = true;  // false: the runner may not give the file's group
 };
 
 TEST(Reliability, TheReplacedFileKeepsWhoMayAccessIt) {
@@ -370,6 +376,18 @@ TEST(Reliability, TheReplacedFileKeepsWhoMayAccessIt) {
                                              fs::perms::others_write | fs::perms::others_exec);
          },
          true, 0},
+        {"the file's group only among the runner's further groups",
+         [](const TempDir& dir) {
+             give_to_line_account(dir);
+             fs::permissions(dir / "download.bin", fs::perms::group_write, fs::perm_options::add);
+         },
+         true, 0, 65534, line_account},
+        {"a group the runner is not in, whose file it may write",
+         [](const TempDir& dir) {
+             give_to_line_account(dir);
+             ASSERT_EQ(chown((dir / "download.bin").c_str(), line_account, 0), 0);
+         },
+         true, 0, line_account, 0, false},
         {"an attribute the runner cannot carry over",
          [&capability](const TempDir& dir) {
              give_to_line_account(dir);
@@ -386,8 +404,10 @@ TEST(Reliability, TheReplacedFileKeepsWhoMayAccessIt) {
         const std::string before = access_of(dir / "download.bin");
         Command command = tool_command(usual_args);
         if (c.run_as_line_account) {
+            const std::string groups =
+                c.further != 0 ? "--groups=" + std::to_string(c.further) : "--clear-groups";
             command.insert(command.begin(), {declared_program("setpriv"), "--reuid=65533",
-                                             "--regid=65533", "--clear-groups", "--"});
+                                             "--regid=" + std::to_string(c.primary), groups, "--"});
         }
         const RunResult r = run_command(dir.path(), command);
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out;
@@ -396,7 +416,9 @@ TEST(Reliability, TheReplacedFileKeepsWhoMayAccessIt) {
                                                      {"download.bin", small.download}};
         EXPECT_TRUE(same_listing(c.status == 0 ? usual_result(small) : untouched, dir.listing()))
             << c.label;
-        EXPECT_EQ(access_of(dir / "download.bin"), before) << c.label;
+        if (c.keeps_access) {
+            EXPECT_EQ(access_of(dir / "download.bin"), before) << c.label;
+        }
     }
 }
 

@@ -129,12 +129,14 @@ bool carry_owner(int fd, const struct stat& st) {
 }
 
 // Every extended attribute of the target, its ACL (system.posix_acl_access)
-// among them. A file system without them has none to carry.
+// among them. A file system without them has none to carry: the temporary,
+// on the same file system, then cannot hold any either, and if it can, the
+// target's answer was a fault.
 bool carry_attributes(int fd, const fs::path& target) {
     std::vector<char> names;
     for (int attempt = 0; attempt < 8; ++attempt) {
         const ssize_t size = listxattr(target.c_str(), nullptr, 0);
-        if (size < 0) return errno == ENOTSUP;
+        if (size < 0) return errno == ENOTSUP && flistxattr(fd, nullptr, 0) < 0 && errno == ENOTSUP;
         names.resize(static_cast<std::size_t>(size));
         const ssize_t got = size == 0 ? 0 : listxattr(target.c_str(), names.data(), names.size());
         if (got >= 0) {
