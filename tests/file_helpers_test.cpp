@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -55,27 +54,6 @@ protected:
             std::exit(0);                      \
         },                                     \
         ExitedWithCode(status), "")
-
-TEST_F(FileHelpers, AnInputIsMeasuredFromItsOneOpen) {
-    dir.write("empty", "");
-    dir.write("some", Bytes(1234, 'x'));
-    fs::create_directory(dir / "folder");
-    fs::create_symlink(dir / "some", dir / "link");
-    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0600), 0);  // opening it must not wait for a writer
-    const struct {
-        const char* name;
-        int error;
-        std::uint64_t size;
-    } cases[] = {{"missing", ENOENT, 0}, {"empty", 0, 0},   {"some", 0, 1234},
-                 {"folder", EISDIR, 0},  {"link", 0, 1234}, {"fifo", EINVAL, 0}};
-    for (const auto& c : cases) {
-        InputFile file = open_input(path(c.name));
-        EXPECT_EQ(file.error, c.error) << c.name;
-        EXPECT_EQ(file.size, c.size) << c.name;
-        EXPECT_EQ(file.handle >= 0, c.error == 0) << c.name;
-        close_input(file);
-    }
-}
 
 TEST_F(FileHelpers, ReadBinReadsTheWholeFileWithinItsRoom) {
     const Bytes image = pattern_bytes(3000, 1);

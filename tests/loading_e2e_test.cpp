@@ -1,5 +1,9 @@
 // The loading stage end to end: the page walk's transcript over the sizes
 // that exercise its arithmetic, and the refusals of unusable images.
+#include <iostream>
+
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "e2e_support.h"
@@ -43,15 +47,26 @@ TEST(Loading, OversizeImageIsRefusedAndNothingIsWritten) {
 }
 
 TEST(Loading, MissingOrFolderDownloadImageIsReportedOnBothStreams) {
+    enum class Kind { missing, folder, fifo };
     const struct {
-        bool folder;
+        Kind kind;
         const char* reason;
-    } cases[] = {{false, "No such file or directory"}, {true, "Is a directory"}};
+    } cases[] = {{Kind::missing, "No such file or directory"},
+                 {Kind::folder, "Is a directory"},
+                 // Refused at once: opening it does not wait for a writer.
+                 {Kind::fifo, "Invalid argument"}};
     for (const auto& c : cases) {
+        if (c.kind == Kind::fifo && launched()) {
+            std::cout << "case FIFO skipped: a Windows program under the emulator has none\n";
+            continue;
+        }
         TempDir dir;
         dir.write("offline.bin", "offline");
         dir.write("ramboot.bin", "ramboot");
-        if (c.folder) fs::create_directory(dir / "download.bin");
+        if (c.kind == Kind::folder) fs::create_directory(dir / "download.bin");
+        if (c.kind == Kind::fifo) {
+            ASSERT_EQ(mkfifo((dir / "download.bin").c_str(), 0600), 0);
+        }
         const RunResult r = run_tool(dir.path(), usual_args);
         EXPECT_EQ(r.status, 255) << c.reason;
         EXPECT_TRUE(same_bytes(console(Bytes("Error opening file: ") + c.reason + "\n"), r.err));
@@ -62,7 +77,9 @@ TEST(Loading, MissingOrFolderDownloadImageIsReportedOnBothStreams) {
         EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.reason;
         auto expected_files =
             std::map<std::string, Bytes>{{"offline.bin", "offline"}, {"ramboot.bin", "ramboot"}};
-        if (c.folder) expected_files["download.bin"] = "<dir>";
+        if (c.kind != Kind::missing) {
+            expected_files["download.bin"] = c.kind == Kind::folder ? "<dir>" : "<other>";
+        }
         EXPECT_TRUE(same_listing(expected_files, dir.listing())) << c.reason;
     }
 }

@@ -50,6 +50,8 @@ std::map<std::string, Bytes> listing_of(const fs::path& dir) {
             entries[name] = "<link>" + fs::read_symlink(e.path()).string();
         } else if (e.is_directory()) {
             entries[name] = "<dir>";
+        } else if (!e.is_regular_file()) {
+            entries[name] = "<other>";  // a FIFO or a device: never opened
         } else {
             entries[name] = read_file(e.path());
         }

@@ -26,7 +26,8 @@ public:
     void write(const std::string& name, const Bytes& bytes) const;
     Bytes read(const std::string& name) const;
     // Every entry the folder holds: name -> contents ("<dir>" for a folder,
-    // "<link>" prefix and target for a symbolic link).
+    // "<link>" prefix and target for a symbolic link, "<other>" for anything
+    // else that is not a regular file).
     std::map<std::string, Bytes> listing() const;
 
 private:

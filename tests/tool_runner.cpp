@@ -151,37 +151,44 @@ void drain(int out_fd, int err_fd, RunResult& r, double seconds) {
     }
 }
 
-struct Pipe {
+// The two ends of a channel to a child: the test reads one, the child
+// writes the other.
+struct Ends {
     int read = -1, write = -1;
-    Pipe() {
-        int fds[2];
-        if (pipe2(fds, O_CLOEXEC) == 0) {
-            read = fds[0];
-            write = fds[1];
-        }
-    }
 };
+
+Ends pipe_ends() {
+    int fds[2];
+    if (pipe2(fds, O_CLOEXEC) != 0) return {};
+    return {fds[0], fds[1]};
+}
+
+// A pseudo-terminal whose output is passed on byte for byte (no CR added
+// before each line break).
+Ends terminal_ends() {
+    Ends ends;
+    ends.read = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (ends.read < 0 || grantpt(ends.read) != 0 || unlockpt(ends.read) != 0) return ends;
+    ends.write = open(ptsname(ends.read), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    termios mode{};
+    if (ends.write >= 0 && tcgetattr(ends.write, &mode) == 0) {
+        mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        tcsetattr(ends.write, TCSANOW, &mode);
+    }
+    return ends;
+}
+
+// Where a child's standard output goes: a pipe, a terminal, or a full
+// device with nothing to read.
+Ends output_for(const RunOptions& options) {
+    if (options.full_output) return {-1, open("/dev/full", O_WRONLY | O_CLOEXEC)};
+    return options.terminal_locale != nullptr ? terminal_ends() : pipe_ends();
+}
 
 void close_fd(int& fd) {
     if (fd >= 0) close(fd);
     fd = -1;
 }
-
-// A pseudo-terminal whose output is passed on byte for byte (no CR added
-// before each line break).
-struct Terminal {
-    int controller = -1, terminal = -1;
-    Terminal() {
-        controller = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-        if (controller < 0 || grantpt(controller) != 0 || unlockpt(controller) != 0) return;
-        terminal = open(ptsname(controller), O_RDWR | O_NOCTTY | O_CLOEXEC);
-        termios mode{};
-        if (terminal >= 0 && tcgetattr(terminal, &mode) == 0) {
-            mode.c_oflag &= ~static_cast<tcflag_t>(OPOST);
-            tcsetattr(terminal, TCSANOW, &mode);
-        }
-    }
-};
 
 // The text of a /proc file of process `pid`.
 std::string proc_text(pid_t pid, const char* file) {
@@ -254,6 +261,21 @@ Command traced(const std::vector<std::string>& options, const Command& cmd) {
     return full;
 }
 
+std::vector<std::string> calls_made(const fs::path& dir, const std::string& calls,
+                                    const Command& cmd) {
+    TempDir side;
+    Command trace{declared_program("strace"), "-qq", "-o",
+                  (side / "trace").string(),  "-e",  "trace=" + calls};
+    trace.insert(trace.end(), cmd.begin(), cmd.end());
+    const int status = run_command(dir, trace).status;
+    EXPECT_EQ(status, 0) << "the traced run failed";
+    std::vector<std::string> made;
+    std::istringstream lines(read_file(side / "trace"));
+    for (std::string line; std::getline(lines, line);)
+        made.push_back(line.substr(0, line.find('(')));
+    return made;
+}
+
 bool wait_until(const std::function<bool()>& ready, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (!ready()) {
@@ -273,26 +295,13 @@ RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions option
         full.insert(full.end(), cmd.begin(), cmd.end());
     }
     int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
-    Pipe out, err;
-    Terminal terminal;
-    if (options.terminal_locale != nullptr) {
-        // Output is read from the terminal's other side instead of a pipe.
-        close_fd(out.read);
-        close_fd(out.write);
-        out.read = terminal.controller;
-        out.write = terminal.terminal;
-    } else {
-        close_fd(terminal.controller);
-        close_fd(terminal.terminal);
-    }
-    int out_end = options.full_output ? open("/dev/full", O_WRONLY | O_CLOEXEC) : out.write;
+    Ends out = output_for(options), err = pipe_ends();
     const pid_t pid =
-        spawn(dir, full, {in, out_end, err.write}, launched() && options.file_size >= 0,
+        spawn(dir, full, {in, out.write, err.write}, launched() && options.file_size >= 0,
               options.empty_argv, options.terminal_locale);
     close_fd(in);
     close_fd(out.write);
     close_fd(err.write);
-    if (options.full_output) close_fd(out_end);
     if (pid < 0) {
         ADD_FAILURE() << "cannot start " << cmd.at(0);
         close_fd(out.read);
@@ -339,7 +348,7 @@ RunResult run_checker(const fs::path& dir, const std::vector<std::string>& args,
 }
 
 PipedRun::PipedRun(const fs::path& dir, const Command& command) {
-    Pipe in, out, err;
+    const Ends in = pipe_ends(), out = pipe_ends(), err = pipe_ends();
     pid_ = spawn(dir, command, {in.read, out.write, err.write}, false);
     if (pid_ < 0) ADD_FAILURE() << "cannot start " << command.at(0);
     close(in.read);

@@ -83,6 +83,11 @@ std::string declared_program(const std::string& name);
 // program stays a direct child of ours, so its status is the one seen.
 Command traced(const std::vector<std::string>& options, const Command& cmd);
 
+// The system calls among `calls` (comma-separated) that `cmd` makes in a
+// normal run in `dir`, in order, as strace sees them.
+std::vector<std::string> calls_made(const fs::path& dir, const std::string& calls,
+                                    const Command& cmd);
+
 // Polls `ready` until it holds or `seconds` pass; whether it held.
 bool wait_until(const std::function<bool()>& ready, double seconds);
 

@@ -96,16 +96,13 @@ void check_name(Report& report, const HeaderFields& stamped, const FieldsHeld& h
         return;
     }
     if (held_or_absent(report, "name MAC", held.mac, present)) {
-        std::uint8_t decoded[mac_size] = {};
-        const bool decodes = mac_text_fault(name.mac_text.c_str()) == MacFault::none;
-        if (decodes)
-            str_to_hex(reinterpret_cast<const unsigned char*>(name.mac_text.c_str()), decoded);
-        report.check_at("name MAC", decodes && std::memcmp(decoded, stamped.mac, mac_size) == 0,
-                        !decodes ? "'" + printable(name.mac_text) + "' is not a valid MAC text"
-                                 : "name says " + format_mac(decoded, ' ') + ", stamped " +
-                                       format_mac(stamped.mac, ' '),
-                        download_offset + mac_offset, hex_of(decoded, mac_size),
-                        hex_of(stamped.mac, mac_size));
+        report.check_at(
+            "name MAC", name.mac_valid && std::memcmp(name.mac, stamped.mac, mac_size) == 0,
+            !name.mac_valid ? "'" + printable(name.mac_text) + "' is not a valid MAC text"
+                            : "name says " + format_mac(name.mac, ' ') + ", stamped " +
+                                  format_mac(stamped.mac, ' '),
+            download_offset + mac_offset, hex_of(name.mac, mac_size),
+            hex_of(stamped.mac, mac_size));
     }
     if (held_or_absent(report, "name checksum", held.checksum, present)) {
         report.check_at("name checksum", name.checksum == stamped.checksum,
@@ -155,13 +152,9 @@ void check_fields(Report& report, const std::uint8_t* header, std::size_t presen
 // fields stand in (they are checked against each other above).
 HeaderFields expected_fields(const CheckReport& report, ImageBytes download) {
     const NameFields& name = report.name;
-    if (!name.has_form || mac_text_fault(name.mac_text.c_str()) != MacFault::none) {
-        return report.fields;
-    }
-    std::uint8_t mac[mac_size] = {};
-    str_to_hex(reinterpret_cast<const unsigned char*>(name.mac_text.c_str()), mac);
+    if (!name.has_form || !name.mac_valid) return report.fields;
     const auto bin_size = static_cast<std::uint32_t>(download.size);
-    return header_for(bin_size, walk_pages(download.data, bin_size).crc123, name.count, mac);
+    return header_for(bin_size, walk_pages(download.data, bin_size).crc123, name.count, name.mac);
 }
 
 // The merged image the sources make, with the expected fields stamped into

@@ -22,7 +22,6 @@ std::size_t read_from_memory(const InputImage& input, std::uint8_t* at, std::siz
 
 SourceSizes lay_out_merged(std::uint8_t* merged, ImageBytes download, ImageReader read,
                            void* context) {
-    const std::size_t total = merged_size(download.size);
     SourceSizes sizes{};
     sizes.offline = read(offline_image, merged + offline_offset,
                          room_for(offline_image, download.size), context);
@@ -34,6 +33,6 @@ SourceSizes lay_out_merged(std::uint8_t* merged, ImageBytes download, ImageReade
     const std::size_t offline_end = offline_offset + sizes.offline;
     const std::size_t ramboot_end = ramboot_offset + sizes.ramboot;
     erase(merged, offline_end, ramboot_offset);
-    erase(merged, std::max(ramboot_end, offline_end), std::min(download_offset, total));
+    erase(merged, std::max(ramboot_end, offline_end), download_offset);
     return sizes;
 }

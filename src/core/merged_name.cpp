@@ -36,6 +36,8 @@ NameFields parse_merged_name(const std::string& name) {
     }
     f.has_form = true;
     f.mac_text = name.substr(0, mac_text_length);
+    f.mac_valid = mac_text_fault(f.mac_text.c_str()) == MacFault::none;
+    if (f.mac_valid) str_to_hex(reinterpret_cast<const unsigned char*>(f.mac_text.c_str()), f.mac);
     f.checksum = static_cast<std::uint32_t>(std::stoul(hex, nullptr, 16));
     return f;
 }

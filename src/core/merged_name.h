@@ -16,7 +16,9 @@ void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
 // What a file name says, when it has that form.
 struct NameFields {
     bool has_form = false;
-    std::string mac_text;  // the 17 characters before the first '_', as they are
+    std::string mac_text;             // the 17 characters before the first '_', as they are
+    bool mac_valid = false;           // the MAC text passes the tool's checks
+    std::uint8_t mac[mac_size] = {};  // and decodes to these bytes
     std::uint32_t checksum = 0;
     std::uint32_t count = 0;
 };

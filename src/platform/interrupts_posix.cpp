@@ -1,15 +1,11 @@
-#include <algorithm>
 #include <csignal>
 
 #include <unistd.h>
 
 #include "interrupts.h"
+#include "pending_temporary.h"
 
 namespace {
-
-// The pending temporary's path, written only with interrupts held, so the
-// handler reads it whole. An empty string means none.
-char pending[4096];
 
 // Every signal that ends a process by default and can be caught, but for
 // those a crash raises (SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT, SIGSYS,
@@ -43,7 +39,8 @@ void for_each_caught(Visit visit) {
 }
 
 extern "C" void on_interrupt(int sig) {
-    if (pending[0] != 0) unlink(pending);
+    const PathChar* pending = pending_temporary();
+    if (pending[0] != 0) delete_temporary(pending);
     // The signal is blocked while this handler runs: raised again with its
     // default action, it ends the process as soon as the handler returns.
     std::signal(sig, SIG_DFL);
@@ -74,20 +71,6 @@ void release_interrupts() {
     sigprocmask(SIG_UNBLOCK, &caught_set, nullptr);
 }
 
-void set_pending_temporary(const std::filesystem::path& temp) {
-    const auto& name = temp.native();
-    const bool fits = name.size() < sizeof pending;
-    std::copy(name.begin(), fits ? name.end() : name.begin(), pending);
-    pending[fits ? name.size() : 0] = 0;
-}
-
-void clear_pending_temporary() {
-    pending[0] = 0;
-}
-
-void remove_pending_temporary() {
-    hold_interrupts();
-    if (pending[0] != 0) unlink(pending);
-    pending[0] = 0;
-    release_interrupts();
+void delete_temporary(const PathChar* name) {
+    unlink(name);
 }

@@ -1,14 +1,9 @@
 #include <windows.h>
 
-#include <algorithm>
-
 #include "interrupts.h"
+#include "pending_temporary.h"
 
 namespace {
-
-// The pending temporary's path, written only under the guard, so the
-// handler reads it whole. An empty string means none.
-wchar_t pending[4096];
 
 SRWLOCK guard = SRWLOCK_INIT;
 
@@ -21,7 +16,8 @@ BOOL WINAPI on_console_event(DWORD event) {
         return FALSE;
     }
     AcquireSRWLockExclusive(&guard);
-    if (pending[0] != 0) DeleteFileW(pending);
+    const PathChar* pending = pending_temporary();
+    if (pending[0] != 0) delete_temporary(pending);
     TerminateProcess(GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
     return TRUE;
 }
@@ -40,20 +36,6 @@ void release_interrupts() {
     ReleaseSRWLockExclusive(&guard);
 }
 
-void set_pending_temporary(const std::filesystem::path& temp) {
-    const auto& name = temp.native();
-    const bool fits = name.size() < sizeof pending / sizeof pending[0];
-    std::copy(name.begin(), fits ? name.end() : name.begin(), pending);
-    pending[fits ? name.size() : 0] = 0;
-}
-
-void clear_pending_temporary() {
-    pending[0] = 0;
-}
-
-void remove_pending_temporary() {
-    hold_interrupts();
-    if (pending[0] != 0) DeleteFileW(pending);
-    pending[0] = 0;
-    release_interrupts();
+void delete_temporary(const PathChar* name) {
+    DeleteFileW(name);
 }

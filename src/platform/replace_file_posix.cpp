@@ -133,31 +133,27 @@ bool carry_owner(int fd, const struct stat& st) {
 // on the same file system, then cannot hold any either, and if it can, the
 // target's answer was a fault.
 bool carry_attributes(int fd, const fs::path& target) {
-    std::vector<char> names;
-    for (int attempt = 0; attempt < 8; ++attempt) {
-        const ssize_t size = listxattr(target.c_str(), nullptr, 0);
-        if (size < 0) return errno == ENOTSUP && flistxattr(fd, nullptr, 0) < 0 && errno == ENOTSUP;
-        names.resize(static_cast<std::size_t>(size));
-        const ssize_t got = size == 0 ? 0 : listxattr(target.c_str(), names.data(), names.size());
-        if (got >= 0) {
-            names.resize(static_cast<std::size_t>(got));
-            break;
-        }
-        if (errno != ERANGE || attempt == 7) return false;
-    }
+    const ssize_t size = listxattr(target.c_str(), nullptr, 0);
+    if (size < 0) return errno == ENOTSUP && flistxattr(fd, nullptr, 0) < 0 && errno == ENOTSUP;
+    // Names added between the two calls (ERANGE) are a change under way:
+    // refused like any other failure.
+    std::vector<char> names(static_cast<std::size_t>(size));
+    const ssize_t got = size == 0 ? 0 : listxattr(target.c_str(), names.data(), names.size());
+    if (got < 0) return false;
+    names.resize(static_cast<std::size_t>(got));
     std::vector<char> value, present;
     for (std::size_t at = 0; at < names.size(); at += std::string(&names[at]).size() + 1) {
         const char* name = &names[at];
-        const ssize_t size = getxattr(target.c_str(), name, nullptr, 0);
-        if (size < 0) return false;
-        value.resize(static_cast<std::size_t>(size) + 1);
-        const ssize_t got = getxattr(target.c_str(), name, value.data(), value.size());
-        if (got < 0) return false;
-        value.resize(static_cast<std::size_t>(got));
+        const ssize_t value_size = getxattr(target.c_str(), name, nullptr, 0);
+        if (value_size < 0) return false;
+        value.resize(static_cast<std::size_t>(value_size) + 1);
+        const ssize_t length = getxattr(target.c_str(), name, value.data(), value.size());
+        if (length < 0) return false;
+        value.resize(static_cast<std::size_t>(length));
         // A label the new file already has (a security module's) stays.
         present.resize(value.size() + 1);
         const ssize_t has = fgetxattr(fd, name, present.data(), present.size());
-        if (has == got && std::equal(value.begin(), value.end(), present.begin())) continue;
+        if (has == length && std::equal(value.begin(), value.end(), present.begin())) continue;
         if (fsetxattr(fd, name, value.data(), value.size(), 0) != 0) return false;
     }
     return true;

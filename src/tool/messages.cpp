@@ -9,7 +9,6 @@
 
 #include "console.h"
 #include "console_texts.h"
-#include "interrupts.h"
 
 namespace {
 
@@ -61,7 +60,6 @@ void say_error(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
 }
 
 void stop(int status) {
-    remove_pending_temporary();
     // Standard output is fully buffered when it is not a terminal: flush so
     // that a script sees the message while the tool waits.
     std::fflush(stdout);

@@ -21,8 +21,8 @@
 void say(const char* format, ...) TOLP_PRINTF(1, 2);
 void say_error(const char* format, ...) TOLP_PRINTF(1, 2);
 
-// The message has been printed. Removes a pending temporary, makes all output
-// visible, waits for one character from standard input (the operator's
+// The message has been printed (a failed replacement has already removed its
+// temporary). Makes all output visible, waits for one character from standard input (the operator's
 // Enter; at end of input it goes on at once) and ends the process with
 // `status`.
 [[noreturn]] void stop(int status);
