@@ -118,11 +118,12 @@ TEST_F(FileHelpers, WriteBinCreatesOrReplacesAndLeavesNoTemporary) {
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
 }
 
-TEST_F(FileHelpers, WriteBinThroughASymbolicLinkReplacesItsTarget) {
+// A link at the name (say, to one of the run's inputs) is never followed.
+TEST_F(FileHelpers, WriteBinReplacesASymbolicLinkNotWhatItNames) {
     dir.write("real", "old contents");
     fs::create_symlink("real", dir / "link");
     EXPECT_CHILD(child_setup(), write_bin(path("link").c_str(), bytes_of("new"), 3), 0);
-    EXPECT_TRUE(same_listing({{"real", "new"}, {"link", "<link>real"}}, dir.listing()));
+    EXPECT_TRUE(same_listing({{"real", "old contents"}, {"link", "new"}}, dir.listing()));
 }
 
 TEST_F(FileHelpers, WriteBinRefusesTargetsItCannotReplace) {

@@ -100,21 +100,30 @@ TEST(Reliability, OverlappingRunsInOneFolderEachMakeTheImageTheirNameSays) {
     }
 }
 
-// What a failed or interrupted run may leave: the inputs, download.bin
-// original or completely stamped, the merged image complete or not at all,
-// nothing else.
-::testing::AssertionResult left_whole(const Images& images,
+// What a failed or interrupted run may leave: each file as it was before
+// the run or as a successful run leaves it (download.bin original or
+// completely stamped, the merged image old or complete), nothing else, and
+// no input missing.
+::testing::AssertionResult left_whole(const std::map<std::string, Bytes>& before,
+                                      const std::map<std::string, Bytes>& done,
                                       const std::map<std::string, Bytes>& files) {
-    const auto done = usual_result(images);
     for (const auto& [name, bytes] : files) {
-        const auto expected = done.find(name);
-        const bool fine =
-            expected != done.end() &&
-            (bytes == expected->second || (name == "download.bin" && bytes == images.download));
-        if (!fine) return ::testing::AssertionFailure() << "left behind: " << name;
+        const auto was = before.find(name), after = done.find(name);
+        if ((was == before.end() || bytes != was->second) &&
+            (after == done.end() || bytes != after->second)) {
+            return ::testing::AssertionFailure() << "left behind: " << name;
+        }
     }
-    if (files.size() < 3) return ::testing::AssertionFailure() << "an input went missing";
+    for (const char* input : {"offline.bin", "ramboot.bin", "download.bin"}) {
+        if (files.count(input) == 0) return ::testing::AssertionFailure() << input << " went missing";
+    }
     return ::testing::AssertionSuccess();
+}
+
+std::map<std::string, Bytes> inputs(const Images& images) {
+    return {{"offline.bin", images.offline},
+            {"ramboot.bin", images.ramboot},
+            {"download.bin", images.download}};
 }
 
 // Polled while a run goes on: names only, no contents read.
@@ -130,33 +139,39 @@ bool has_temporary_of(const TempDir& dir, const std::string& target) {
 }
 
 // A moment in a run: the system call it stands in (held at its entry by
-// strace), what the folder shows there, and what an interrupt there leaves.
+// strace), what the folder shows there, and how far a run ended there got.
+enum Got { nothing_written, download_stamped, both_written };
 struct Moment {
     const char* name;
     const char* syscall;
     long nr;
     int occurrence;
     std::function<bool(const TempDir&)> reached;
-    bool leaves_stamped;
+    Got got;
 };
 
 const std::string usual_merged =
     merged_name(usual_args[0], reference_checksum(small.download), 500);
 const Moment moments[] = {
-    {"download image's temporary written", "fsync", SYS_fsync, 1,
-     [](const TempDir& d) { return has_temporary_of(d, "download.bin"); }, false},
+    // A call held at its entry is made when let go; the signal comes after.
+    {"download image checked before its stamp", "pread64", SYS_pread64, 1,
+     [](const TempDir& d) { return d.read("download.bin") == small.download; }, nothing_written},
+    {"download image's stamp flushed", "fdatasync", SYS_fdatasync, 1,
+     [](const TempDir& d) { return d.read("download.bin") != small.download; }, download_stamped},
+    {"merged image's temporary written", "fsync", SYS_fsync, 1,
+     [](const TempDir& d) { return has_temporary_of(d, usual_merged); }, download_stamped},
     // Signals wait while the rename is made, so the run ends just after it.
-    {"download image's rename", "rename", SYS_rename, 1,
-     [](const TempDir& d) { return has_temporary_of(d, "download.bin"); }, true},
-    {"between the two files", "fsync", SYS_fsync, 2,
-     [](const TempDir& d) {
-         return !has_temporary_of(d, "download.bin") &&
-                d.read("download.bin") == usual_result(small).at("download.bin");
-     },
-     true},
-    {"merged image's temporary written", "fsync", SYS_fsync, 3,
-     [](const TempDir& d) { return has_temporary_of(d, usual_merged); }, true},
+    {"merged image's rename", "rename", SYS_rename, 1,
+     [](const TempDir& d) { return has_temporary_of(d, usual_merged); }, both_written},
 };
+
+// The folder after a run that got as far as `got`.
+std::map<std::string, Bytes> result_of(const Images& images, Got got) {
+    auto files = inputs(images);
+    if (got == both_written) return usual_result(images);
+    if (got == download_stamped) files["download.bin"] = usual_result(images).at("download.bin");
+    return files;
+}
 
 // The tool under strace, held at the entry of the moment's system call
 // until the test releases it.
@@ -181,8 +196,9 @@ TEST(Reliability, EverySignalThatEndsTheRunRemovesItsTemporary) {
                         "handler";
     }
     REQUIRE_PROGRAM("strace");
-    const int signals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1, SIGUSR2, SIGALRM,
-                           SIGPIPE, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGRTMIN};
+    const int signals[] = {SIGHUP,    SIGINT,  SIGQUIT, SIGTERM,  SIGUSR1,
+                           SIGUSR2,   SIGALRM, SIGPIPE, SIGXCPU,  SIGVTALRM,
+                           SIGPROF,   SIGIO,   SIGRTMIN, SIGRTMAX};
     for (const int sig : signals) {
         for (const Moment& m : moments) {
             TempDir dir;
@@ -191,11 +207,7 @@ TEST(Reliability, EverySignalThatEndsTheRunRemovesItsTemporary) {
             run->signal(sig);
             run->release();
             EXPECT_EQ(run->finish(30), 128 + sig) << "signal " << sig << " at " << m.name;
-            std::map<std::string, Bytes> expected{{"offline.bin", small.offline},
-                                                  {"ramboot.bin", small.ramboot},
-                                                  {"download.bin", small.download}};
-            if (m.leaves_stamped) expected["download.bin"] = usual_result(small).at("download.bin");
-            EXPECT_TRUE(same_listing(expected, dir.listing()))
+            EXPECT_TRUE(same_listing(result_of(small, m.got), dir.listing()))
                 << "signal " << sig << " at " << m.name;
         }
     }
@@ -208,11 +220,11 @@ TEST(Reliability, AnInterruptTheCallerIgnoresStaysIgnored) {
     TempDir dir;
     put_images(dir, small);
     // nohup starts the tool with SIGHUP ignored, as a job meant to outlive
-    // its terminal; the hangup comes while the first temporary is pending.
+    // its terminal; the hangup comes while download.bin's stamp is flushed.
     Command command{declared_program("nohup")};
     const Command tool = tool_command(usual_args);
     command.insert(command.end(), tool.begin(), tool.end());
-    auto run = run_until(dir, moments[0], command);
+    auto run = run_until(dir, moments[1], command);
     run->signal(SIGHUP);
     run->release();
     EXPECT_EQ(run->finish(30), 0);
@@ -236,14 +248,15 @@ std::string access_of(const fs::path& file) {
     return out.str();
 }
 
-// The failure messages a stopped run ends with.
-bool ends_with_a_failure_message(const Bytes& out) {
+// The failure messages a stopped run ends with; where the transcript itself
+// could not be written, the reason line on standard error.
+bool ends_with_a_failure_message(const RunResult& r) {
     for (const char* text :
-         {"\nCan not open the path: ", "\nCan not read the path: ", "fwrite file error\xA3\xA1\n",
-          "file too large: ", "malloc memory fail !\n"}) {
-        if (out.find(text) != Bytes::npos) return true;
+         {"\nCan not open the path: ", "\nCan not read the path: ", "\nCan not flush the path: ",
+          "fwrite file error\xA3\xA1\n", "file too large: ", "malloc memory fail !\n"}) {
+        if (r.out.find(text) != Bytes::npos) return true;
     }
-    return false;
+    return r.err.rfind("standard output: ", 0) == 0;
 }
 
 // System calls of a run that touch files, and the error each is failed
@@ -251,35 +264,55 @@ bool ends_with_a_failure_message(const Bytes& out) {
 const std::map<std::string, std::vector<std::string>> file_call_errors = {
     {"openat", {"ENFILE", "EACCES"}},
     {"read", {"EIO"}},
+    {"pread64", {"EIO"}},
+    {"pwrite64", {"ENOSPC"}},
+    {"fdatasync", {"EIO"}},
     {"newfstatat", {"EIO"}},
     {"fstat", {"EIO"}},
-    {"fsync", {"EIO"}},
-    {"syncfs", {"EIO"}},
+    {"fsync", {"EIO", "EINVAL"}},
     {"close", {"EIO"}},
     {"write", {"ENOSPC"}},
     {"rename", {"EXDEV"}},
-    {"readlink", {"EIO"}},
     {"access", {"EACCES"}},
     {"fchmod", {"EPERM"}},
     {"fchown", {"EPERM"}},
     {"listxattr", {"EOPNOTSUPP"}},
     {"getxattr", {"EOPNOTSUPP"}},
-    {"fgetxattr", {"EOPNOTSUPP"}},
+    {"fgetxattr", {"EOPNOTSUPP", "EIO"}},
     {"fsetxattr", {"EOPNOTSUPP"}},
 };
 
-// The images in a fresh folder; download.bin carries an attribute where the
-// file system allows, so that carrying it over is among the calls.
+// Faults one failing call cannot reach, and the status each must end with:
+// the file system is flushed only where the folder (the second fsync)
+// cannot be, and only when neither flush happened is it a failure.
+const struct {
+    std::vector<std::string> injections;
+    int status;
+} combined_faults[] = {
+    {{"inject=fsync:error=EINVAL:when=2"}, 0},
+    {{"inject=fsync:error=EINVAL:when=2", "inject=syncfs:error=EIO"}, 1},
+};
+
+// The images in a fresh folder, and a merged image of an earlier run under
+// this run's name, of another group and mode, with an attribute on it and
+// on download.bin where the file system allows: carrying access over is
+// among the calls.
 void put_attributed_images(const TempDir& dir) {
     put_images(dir, small);
-    setxattr((dir / "download.bin").c_str(), "user.origin", "line-7", 6, 0);
+    dir.write(usual_merged, "an earlier image");
+    ASSERT_EQ(chown((dir / usual_merged).c_str(), 0, 65533), 0);
+    ASSERT_EQ(chmod((dir / usual_merged).c_str(), 0640), 0);
+    for (const auto& file : {dir / "download.bin", dir / usual_merged}) {
+        setxattr(file.c_str(), "user.origin", "line-7", 6, 0);
+    }
 }
 
 TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
     if (launched()) GTEST_SKIP() << "strace follows the emulator, not the Windows program";
     if (under_sanitizer()) GTEST_SKIP() << "the sanitizer's own file calls would fail too";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give the earlier image another group";
     REQUIRE_PROGRAM("strace");
-    // Which calls a normal run makes, and how often.
+    // Which calls a normal run makes, and how often: each is failed in turn.
     std::string calls;
     for (const auto& [call, errors] : file_call_errors) calls += (calls.empty() ? "" : ",") + call;
     std::map<std::string, int> made;
@@ -290,37 +323,45 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
             if (file_call_errors.count(call) != 0) ++made[call];
         }
     }
-    int injected = 0;
-    std::vector<std::string> lies;
+    std::vector<std::pair<std::vector<std::string>, int>> faults;  // and the status, -1: any
     for (const auto& [call, count] : made) {
         for (const std::string& error : file_call_errors.at(call)) {
             for (int n = 1; n <= count; ++n) {
-                TempDir dir;
-                put_attributed_images(dir);
-                const std::string access = access_of(dir / "download.bin");
-                const std::string fault = call + " " + error + " #" + std::to_string(n);
-                const RunResult r = run_command(
-                    dir.path(),
-                    traced({"-e", "trace=" + call, "-e",
-                            "inject=" + call + ":error=" + error + ":when=" + std::to_string(n)},
-                           tool_command(usual_args)));
-                ++injected;
-                const auto files = dir.listing();
-                if (!left_whole(small, files)) {
-                    lies.push_back(fault + ": " + left_whole(small, files).message());
-                } else if (r.status == 0 && (files != usual_result(small) ||
-                                             access_of(dir / "download.bin") != access)) {
-                    lies.push_back(fault + ": status 0 without both files right");
-                } else if (r.status != 0 &&
-                           (r.status > 255 || !ends_with_a_failure_message(r.out))) {
-                    lies.push_back(fault + ": status " + std::to_string(r.status) +
-                                   " without a failure message");
-                }
+                faults.push_back(
+                    {{"inject=" + call + ":error=" + error + ":when=" + std::to_string(n)}, -1});
             }
         }
     }
-    std::cout << injected << " injected faults, " << lies.size() << " left a lie\n";
-    EXPECT_GT(injected, 40);
+    for (const auto& c : combined_faults) faults.push_back({c.injections, c.status});
+    std::vector<std::string> lies;
+    for (const auto& [injections, status] : faults) {
+        TempDir dir;
+        put_attributed_images(dir);
+        const auto before = dir.listing();
+        const std::string access = access_of(dir / "download.bin") + access_of(dir / usual_merged);
+        std::vector<std::string> options{"-e", "trace=syncfs," + calls};
+        std::string fault;
+        for (const auto& i : injections) {
+            options.insert(options.end(), {"-e", i});
+            fault += i + " ";
+        }
+        const RunResult r = run_command(dir.path(), traced(options, tool_command(usual_args)));
+        const auto files = dir.listing();
+        const std::string now = access_of(dir / "download.bin") + access_of(dir / usual_merged);
+        if (!left_whole(before, usual_result(small), files)) {
+            lies.push_back(fault + left_whole(before, usual_result(small), files).message());
+        } else if (r.status == 0 && (files != usual_result(small) || now != access)) {
+            lies.push_back(fault + "status 0 without both files right");
+        } else if (r.status != 0 && (r.status > 255 || !ends_with_a_failure_message(r))) {
+            lies.push_back(fault + "status " + std::to_string(r.status) +
+                           " without a failure message");
+        } else if (status >= 0 && r.status != status) {
+            lies.push_back(fault + "status " + std::to_string(r.status) + ", not " +
+                           std::to_string(status));
+        }
+    }
+    std::cout << faults.size() << " injected faults, " << lies.size() << " left a lie\n";
+    EXPECT_GT(faults.size(), 40u);
     for (const auto& lie : lies) ADD_FAILURE() << lie;
 }
 
@@ -541,7 +582,7 @@ TEST(Reliability, AnInputHeldOpenForAMomentIsRetriedOrRefusedWhole) {
                       Bytes::npos)
                 << label << "\n"
                 << r.out;
-            EXPECT_TRUE(left_whole(small, files)) << label;
+            EXPECT_TRUE(left_whole(inputs(small), usual_result(small), files)) << label;
             EXPECT_EQ(files.count(usual_merged), 0u) << label;
             if (std::string(c.file) == "download.bin") {
                 EXPECT_EQ(files.at("download.bin"), small.download) << label;

@@ -227,12 +227,6 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
          -1,
          255,
          "file too large: ./ramboot.bin is 13289 bytes, limit 13288 bytes !\n"},
-        {"short merged write",
-         {"off", "ram", small},
-         nothing,
-         20000,
-         1,
-         "fwrite file error\xA3\xA1\n"},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -269,7 +263,7 @@ TEST(Stamping, ADownloadImageBehindASymbolicLinkIsStampedInItsTarget) {
         << "a temporary was left beside the link's target";
 }
 
-// From the moment download.bin is replaced, every request the run makes for
+// From the moment download.bin is stamped, every request the run makes for
 // more memory is refused, as on a machine that has run out: mmap with
 // ENOMEM, brk by leaving the break below the address asked for. Whatever
 // the allocator asks for, the merged image's memory cannot be had.
@@ -281,15 +275,15 @@ TEST(Merge, LackOfMemoryIsReportedAsAFailure) {
     REQUIRE_PROGRAM("strace");
     const Images images{pattern_bytes(40960, 71), pattern_bytes(12288, 72),
                         pattern_bytes(204800, 73)};
-    // The first mmap and brk after the first rename, from a normal run.
-    std::map<std::string, int> before_rename;
+    // The first mmap and brk after download.bin's flush, from a normal run.
+    std::map<std::string, int> before_flush;
     {
         TempDir dir;
         put_images(dir, images);
         for (const auto& call :
-             calls_made(dir.path(), "rename,mmap,brk", tool_command(usual_args))) {
-            if (call == "rename") break;
-            ++before_rename[call];
+             calls_made(dir.path(), "fdatasync,mmap,brk", tool_command(usual_args))) {
+            if (call == "fdatasync") break;
+            ++before_flush[call];
         }
     }
     TempDir dir;
@@ -297,8 +291,8 @@ TEST(Merge, LackOfMemoryIsReportedAsAFailure) {
     const RunResult r = run_command(
         dir.path(),
         traced({"-e", "trace=mmap,brk", "-e",
-                "inject=mmap:error=ENOMEM:when=" + std::to_string(before_rename["mmap"] + 1) + "+",
-                "-e", "inject=brk:retval=1:when=" + std::to_string(before_rename["brk"] + 1) + "+"},
+                "inject=mmap:error=ENOMEM:when=" + std::to_string(before_flush["mmap"] + 1) + "+",
+                "-e", "inject=brk:retval=1:when=" + std::to_string(before_flush["brk"] + 1) + "+"},
                tool_command(usual_args)));
     const auto files = dir.listing();
     EXPECT_EQ(r.status, 253);

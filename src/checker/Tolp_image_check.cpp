@@ -159,7 +159,7 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
             only_images = true;
         } else if (a == "--json") {
             options.json = true;
-        } else if (a == "--sources" && k + 1 < args.size()) {
+        } else if (a == "--sources" && k + 1 < args.size() && !args[k + 1].empty()) {
             options.sources = args[++k];
         } else if (a.rfind("--sources=", 0) == 0 && a.size() > 10) {
             options.sources = a.substr(10);

@@ -1,12 +1,14 @@
 #include "image_check.h"
 
 #include <algorithm>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 
 #include "mac_text.h"
 #include "page_checksum.h"
+#include "printf_format.h"
 
 namespace {
 
@@ -24,15 +26,21 @@ std::string hex_of_little_endian32(std::uint32_t v) {
     return hex_of(little_endian_bytes(v).data(), field_width);
 }
 
+// printf into a string of at most `size` - 1 bytes.
+std::string formatted(std::size_t size, const char* format, std::va_list values) {
+    std::vector<char> buf(size);
+    std::vsnprintf(buf.data(), buf.size(), format, values);
+    return buf.data();
+}
+
 class Report {
 public:
-    template <typename... Values>
-    void line(const char* format, Values... values) {
-        char buf[256];
-        std::snprintf(buf, sizeof buf, format, values...);
-        r_.text += "  ";
-        r_.text += buf;
-        r_.text += "\n";
+    // One report line, indented.
+    void line(const char* format, ...) TOLP_PRINTF(2, 3) {  // NOLINT(cert-dcl50-cpp)
+        std::va_list values;
+        va_start(values, format);
+        r_.text += "  " + formatted(256, format, values) + "\n";
+        va_end(values);
     }
     // A check: what was compared, then OK or FAIL.
     void check(const char* what, bool ok, const std::string& detail) {
@@ -71,10 +79,13 @@ public:
 private:
     CheckReport r_;
 };
-std::string printed(const char* format, std::uint32_t a, std::uint32_t b) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, format, a, b);
-    return buf;
+std::string printed(const char* format, ...) TOLP_PRINTF(1, 2);  // NOLINT(cert-dcl50-cpp)
+std::string printed(const char* format, ...) {                    // NOLINT(cert-dcl50-cpp)
+    std::va_list values;
+    va_start(values, format);
+    std::string text = formatted(128, format, values);
+    va_end(values);
+    return text;
 }
 
 // Whether the field is held; if not, a line says it is absent. A field is
@@ -91,6 +102,12 @@ bool held_or_absent(Report& report, const char* what, bool held, std::size_t pre
 void check_name(Report& report, const HeaderFields& stamped, const FieldsHeld& held,
                 std::size_t present) {
     const NameFields& name = report.result().name;
+    if (name.has_shape && !name.has_form) {
+        report.check("name", false,
+                     "not as the tool writes a name (the checksum in 8 upper-case hex digits, "
+                     "the count without '+' or leading zeros)");
+        return;
+    }
     if (!name.has_form) {
         report.line("%s", "name: not in the tool's form, not compared");
         return;

@@ -27,11 +27,13 @@ NameFields parse_merged_name(const std::string& name) {
     const std::size_t fixed = mac_text_length + 1 + 8 + 1;
     if (name.size() < fixed + 1 + 4 || name.compare(name.size() - 4, 4, ".bin") != 0) return f;
     if (name[mac_text_length] != '_' || name[fixed - 1] != '_') return f;
+    f.has_shape = true;
+    // Exactly as compose_file_name writes them: 8 upper-case hex digits, and
+    // the count as %d prints it (no '+', no leading zeros or blanks).
     const std::string hex = name.substr(mac_text_length + 1, 8);
     const std::string count = name.substr(fixed, name.size() - 4 - fixed);
-    const std::string digits = count[0] == '-' ? count.substr(1) : count;
-    if (!all_of_class(hex, "0123456789ABCDEF") || !all_of_class(digits, "0123456789") ||
-        !parse_count(count.c_str(), f.count)) {
+    if (!all_of_class(hex, "0123456789ABCDEF") || !parse_count(count.c_str(), f.count) ||
+        count != std::to_string(static_cast<std::int32_t>(f.count))) {
         return f;
     }
     f.has_form = true;

@@ -15,6 +15,10 @@ void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
 
 // What a file name says, when it has that form.
 struct NameFields {
+    // "<17 characters>_<8 characters>_<count>.bin": a name made by the tool,
+    // or one of its names changed by hand.
+    bool has_shape = false;
+    // And the checksum and count exactly as the tool writes them.
     bool has_form = false;
     std::string mac_text;             // the 17 characters before the first '_', as they are
     bool mac_valid = false;           // the MAC text passes the tool's checks

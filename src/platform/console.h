@@ -9,6 +9,7 @@
 #define TOLP_CONSOLE_H
 
 #include <cstddef>
+#include <string>
 
 enum class Stream { out, err };
 
@@ -18,6 +19,14 @@ enum class Stream { out, err };
 enum class Encoding { gbk, utf8 };
 
 void write_message(Stream stream, const char* bytes, std::size_t size, Encoding encoding);
+
+// Flushes standard output; false when some message could not be written to
+// it whole (a full disk, a closed pipe), with the system's error code.
+bool output_written(long& error);
+
+// The system's own words for the error code `error` (errno; GetLastError()
+// on Windows), as UTF-8 text.
+std::string system_reason(long error);
 
 // Whether `stream` is a POSIX terminal whose locale reads UTF-8
 // (setlocale(LC_CTYPE, "") and nl_langinfo(CODESET)): the tool writes its

@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <clocale>
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,9 @@ namespace {
 std::FILE* stream_of(Stream stream) {
     return stream == Stream::out ? stdout : stderr;
 }
+
+// The first error a write to standard output met.
+int output_error = 0;
 
 // The user's locale is read once, and only for a terminal: a redirected
 // run loads no locale. The program itself stays in the "C" locale.
@@ -28,7 +32,19 @@ bool locale_reads_utf8() {
 }  // namespace
 
 void write_message(Stream stream, const char* bytes, std::size_t size, Encoding /*encoding*/) {
-    std::fwrite(bytes, 1, size, stream_of(stream));
+    const bool whole = std::fwrite(bytes, 1, size, stream_of(stream)) == size;
+    if (!whole && stream == Stream::out && output_error == 0) output_error = errno;
+}
+
+bool output_written(long& error) {
+    if (std::fflush(stdout) != 0 && output_error == 0) output_error = errno;
+    if (std::ferror(stdout) != 0 && output_error == 0) output_error = EIO;
+    error = output_error;
+    return output_error == 0;
+}
+
+std::string system_reason(long error) {
+    return std::strerror(static_cast<int>(error));
 }
 
 bool reads_utf8(Stream stream) {

@@ -15,6 +15,9 @@ std::FILE* stream_of(Stream stream) {
     return stream == Stream::out ? stdout : stderr;
 }
 
+// The first error a write to standard output met.
+DWORD output_error = 0;
+
 // The console behind `stream`, or null when it is redirected.
 HANDLE console_of(Stream stream) {
     HANDLE h = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
@@ -45,7 +48,36 @@ void write_message(Stream stream, const char* bytes, std::size_t size, Encoding 
         std::fflush(stream_of(stream));
         if (write_to_console(console, bytes, size, encoding)) return;
     }
-    std::fwrite(bytes, 1, size, stream_of(stream));
+    const bool whole = std::fwrite(bytes, 1, size, stream_of(stream)) == size;
+    if (!whole && stream == Stream::out && output_error == 0) output_error = ERROR_WRITE_FAULT;
+}
+
+bool output_written(long& error) {
+    if ((std::fflush(stdout) != 0 || std::ferror(stdout) != 0) && output_error == 0) {
+        output_error = ERROR_WRITE_FAULT;
+    }
+    error = static_cast<long>(output_error);
+    return output_error == 0;
+}
+
+// The system's message for `error`, in the user's language, without its
+// line break.
+std::string system_reason(long error) {
+    wchar_t* words = nullptr;
+    const DWORD length = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&words), 0, nullptr);
+    std::wstring wide = length > 0 ? std::wstring(words, length) : L"error " + std::to_wstring(error);
+    if (words != nullptr) LocalFree(words);
+    while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
+        wide.pop_back();
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
+                        nullptr, nullptr);
+    return text;
 }
 
 bool reads_utf8(Stream /*stream*/) {

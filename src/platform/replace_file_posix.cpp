@@ -29,36 +29,24 @@ bool write_fully(int fd, const std::uint8_t* bytes, std::size_t size) {
     return true;
 }
 
-// The file a chain of symbolic links finally names. readlink answers EINVAL
-// for a file that is no link, so a plain file costs one call and no stat.
-fs::path resolve_links(const fs::path& path) {
-    fs::path p = path;
-    std::vector<char> to(4096);
-    for (int hops = 0; hops < 40; ++hops) {
-        const ssize_t n = readlink(p.c_str(), to.data(), to.size());
-        if (n < 0 || static_cast<std::size_t>(n) >= to.size()) break;
-        const fs::path next(std::string(to.data(), static_cast<std::size_t>(n)));
-        p = next.is_absolute() ? next : p.parent_path() / next;
-    }
-    return p;
-}
-
 fs::path folder_of(const fs::path& target) {
     return target.has_parent_path() ? target.parent_path() : fs::path(".");
 }
 
-// What the target is now. A target that does not exist yet is created; an
-// existing one must be a regular file with a write bit (a read-only file
-// is refused even where root could override its bits) that the runner may
-// write.
+// What is at the target's name now. Nothing: the file is created. A
+// symbolic link: it is replaced by the file itself, and what it points to
+// is never touched. A file: it must be a regular file with a write bit (a
+// read-only file is refused even where root could override its bits) that
+// the runner may write, and the new file takes over who may access it.
 struct Target {
     fs::path path;
-    bool exists = false;
+    bool exists = false;  // a file whose access the new one takes over
     struct stat st {};
 };
 
 bool inspect_target(Target& t) {
-    if (stat(t.path.c_str(), &t.st) != 0) return errno == ENOENT;
+    if (lstat(t.path.c_str(), &t.st) != 0) return errno == ENOENT;
+    if (S_ISLNK(t.st.st_mode)) return true;
     t.exists = true;
     return S_ISREG(t.st.st_mode) && (t.st.st_mode & 0222) != 0 && access(t.path.c_str(), W_OK) == 0;
 }
@@ -119,22 +107,41 @@ bool belongs_to_group(gid_t gid) {
 }
 
 // The target's owner where the runner may give it (root), and its group
-// where the runner belongs to that group.
-bool carry_owner(int fd, const struct stat& st) {
+// where the runner belongs to that group. What the new file already has is
+// not set again: a file system that cannot change owners (FAT) then has
+// nothing to refuse.
+bool carry_owner(int fd, const struct stat& target, const struct stat& now) {
+    constexpr uid_t keep_uid = static_cast<uid_t>(-1);
+    constexpr gid_t keep_gid = static_cast<gid_t>(-1);
     const bool root = geteuid() == 0;
-    const uid_t uid = root ? st.st_uid : static_cast<uid_t>(-1);
-    const gid_t gid = root || belongs_to_group(st.st_gid) ? st.st_gid : static_cast<gid_t>(-1);
-    if (uid == static_cast<uid_t>(-1) && gid == static_cast<gid_t>(-1)) return true;
+    const uid_t uid = root && target.st_uid != now.st_uid ? target.st_uid : keep_uid;
+    const gid_t gid = (root || belongs_to_group(target.st_gid)) && target.st_gid != now.st_gid
+                          ? target.st_gid
+                          : keep_gid;
+    if (uid == keep_uid && gid == keep_gid) return true;
     return fchown(fd, uid, gid) == 0;
+}
+
+// The target's permission bits, after the owner (which clears set-id bits);
+// not set again where the new file has them already.
+bool carry_mode(int fd, const struct stat& target) {
+    struct stat now {};
+    if (fstat(fd, &now) != 0) return false;
+    const mode_t mode = target.st_mode & 07777;
+    return (now.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
 }
 
 // Every extended attribute of the target, its ACL (system.posix_acl_access)
 // among them. A file system without them has none to carry: the temporary,
 // on the same file system, then cannot hold any either, and if it can, the
 // target's answer was a fault.
+bool unsupported(int error) {
+    return error == ENOTSUP || error == ENOSYS;
+}
+
 bool carry_attributes(int fd, const fs::path& target) {
     const ssize_t size = listxattr(target.c_str(), nullptr, 0);
-    if (size < 0) return errno == ENOTSUP && flistxattr(fd, nullptr, 0) < 0 && errno == ENOTSUP;
+    if (size < 0) return unsupported(errno) && flistxattr(fd, nullptr, 0) < 0 && unsupported(errno);
     // Names added between the two calls (ERANGE) are a change under way:
     // refused like any other failure.
     std::vector<char> names(static_cast<std::size_t>(size));
@@ -160,11 +167,11 @@ bool carry_attributes(int fd, const fs::path& target) {
 }
 
 // Who may access the target: the temporary takes its owner and group, its
-// permission bits (after the owner, which clears set-id bits) and then its
-// ACL and attributes.
+// permission bits and then its ACL and attributes.
 bool carry_access(int fd, const Target& target) {
-    return carry_owner(fd, target.st) && fchmod(fd, target.st.st_mode & 07777) == 0 &&
-           carry_attributes(fd, target.path);
+    struct stat now {};
+    return fstat(fd, &now) == 0 && carry_owner(fd, target.st, now) &&
+           carry_mode(fd, target.st) && carry_attributes(fd, target.path);
 }
 
 bool rename_into_place(const Temporary& temp, const fs::path& target) {
@@ -175,11 +182,16 @@ bool rename_into_place(const Temporary& temp, const fs::path& target) {
     return moved;
 }
 
-// Flushes the rename: through the folder, or where that cannot be synced
-// (unreadable, or a file system that does not sync folders), through the
-// whole file system the new file is on.
+// Flushes the rename through the folder. Where that cannot be done (an
+// unreadable folder, or a file system that does not flush folders) but for
+// an I/O error, which means the disk itself failed, the whole file system
+// the new file is on is flushed instead (syncfs; elsewhere sync, which
+// cannot fail).
 bool make_rename_durable(int folder, int file) {
-    if (folder >= 0 && (fsync(folder) == 0 || errno == EINVAL)) return true;
+    if (folder >= 0) {
+        if (fsync(folder) == 0) return true;
+        if (errno == EIO) return false;
+    }
 #ifdef __linux__
     return syncfs(file) == 0;
 #else
@@ -193,7 +205,7 @@ bool make_rename_durable(int folder, int file) {
 
 ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
     Target target;
-    target.path = resolve_links(path);
+    target.path = path;
     if (!inspect_target(target)) return ReplaceOutcome::cannot_open;
     const int folder = open_folder(target.path);
     if (folder == -1) return ReplaceOutcome::cannot_open;
@@ -201,16 +213,21 @@ ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std
     ReplaceOutcome outcome = ReplaceOutcome::cannot_open;
     if (!create_temporary(target, temp)) {
         // nothing made
-    } else if (!write_fully(temp.fd, bytes, size) || fsync(temp.fd) != 0) {
+    } else if (!write_fully(temp.fd, bytes, size)) {
         outcome = ReplaceOutcome::short_write;
         discard(temp);
-    } else if ((target.exists && !carry_access(temp.fd, target)) ||
-               !rename_into_place(temp, target.path)) {
+    } else if (target.exists && !carry_access(temp.fd, target)) {
+        discard(temp);
+    } else if (fsync(temp.fd) != 0) {
+        // One flush covers the contents and the access carried over.
+        outcome = ReplaceOutcome::not_flushed;
+        discard(temp);
+    } else if (!rename_into_place(temp, target.path)) {
         discard(temp);
     } else {
         // Replaced: from here on nothing can undo it.
         outcome = make_rename_durable(folder, temp.fd) ? ReplaceOutcome::replaced
-                                                       : ReplaceOutcome::not_durable;
+                                                       : ReplaceOutcome::not_flushed;
         close(temp.fd);
     }
     if (folder >= 0) close(folder);

@@ -72,25 +72,21 @@ bool rename_into_place(const fs::path& temp, const fs::path& target) {
 }  // namespace
 
 // The new file gets its folder's inherited access rules: an explicit ACL of
-// the target's own is not carried over.
+// the target's own is not carried over. A symbolic link at `path` is
+// replaced by the file itself, as MoveFileExW does.
 ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
-    std::error_code ec;
-    fs::path target = path;
-    if (fs::is_symlink(fs::symlink_status(path, ec))) {
-        target = fs::canonical(path, ec);
-        if (ec) return ReplaceOutcome::cannot_open;
-    }
-    if (!target_replaceable(target)) return ReplaceOutcome::cannot_open;
+    if (!target_replaceable(path)) return ReplaceOutcome::cannot_open;
     fs::path temp;
-    HANDLE h = create_temporary(target, temp);
+    HANDLE h = create_temporary(path, temp);
     if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::cannot_open;
-    const bool written = write_fully(h, bytes, size) && FlushFileBuffers(h) != 0;
+    const bool written = write_fully(h, bytes, size);
+    const bool flushed = written && FlushFileBuffers(h) != 0;
     const bool closed = CloseHandle(h) != 0;
-    if (!written || !closed) {
+    if (!written || !flushed || !closed) {
         remove_pending_temporary();
-        return ReplaceOutcome::short_write;
+        return written ? ReplaceOutcome::not_flushed : ReplaceOutcome::short_write;
     }
-    if (!rename_into_place(temp, target)) {
+    if (!rename_into_place(temp, path)) {
         remove_pending_temporary();
         return ReplaceOutcome::cannot_open;
     }

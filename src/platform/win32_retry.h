@@ -6,14 +6,17 @@
 
 // A virus scanner or indexer, or another run renaming over the file, may
 // hold it for a moment: calls `attempt` again for about two seconds, pausing
-// longer each time, while it fails for that reason.
+// longer each time, while it fails for that reason (a sharing or lock
+// violation, or access denied to a file about to be deleted).
 template <typename Attempt>
 inline bool retry_while_held(Attempt attempt) {
     DWORD pause = 10, waited = 0;
     for (;;) {
         if (attempt()) return true;
         const DWORD error = GetLastError();
-        if ((error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) || waited >= 2000) {
+        const bool held = error == ERROR_ACCESS_DENIED || error == ERROR_SHARING_VIOLATION ||
+                          error == ERROR_LOCK_VIOLATION;
+        if (!held || waited >= 2000) {
             return false;
         }
         Sleep(pause);

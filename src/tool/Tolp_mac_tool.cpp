@@ -59,7 +59,7 @@ void take_arguments(RunContext& ctx, char* argv[]) {
 int main(int argc, char* argv[]) {
     // Static, so the 200 KiB working copy stays off the stack.
     static RunContext ctx;
-    if (answered_a_question(argc, argv)) return 0;
+    if (answered_a_question(argc, argv)) end_run(0);
     guard_interrupts();
     check_argument_count(argc);
     take_arguments(ctx, argv);
@@ -67,5 +67,5 @@ int main(int argc, char* argv[]) {
     load_download(ctx);
     stamp_download(ctx);
     merge_file(ctx.new_file_name, ctx.buf, ctx.bin_size);
-    return 0;
+    end_run(0);
 }

@@ -114,6 +114,13 @@ inline constexpr char short_write_utf8[] =
     "fwrite file error\xEF\xBC\x81\n";
 inline constexpr char too_large[] =
     "file too large: %s is %llu bytes, limit %llu bytes !\n";
+inline constexpr char cannot_flush[] = "\nCan not flush the path: %s \n";
+
+// Reasons, on standard error as "NAME: REASON": what could not be used,
+// and why, in the system's words or these.
+inline constexpr char standard_output[] = "standard output";
+inline constexpr char changed_after_stamp[] =
+    "another program replaced or changed it during the run; copy download.bin again";
 
 // Help and version: what --help (or -h) and --version print, the only
 // calls that print no argument count and never wait. It reads:

@@ -1,4 +1,4 @@
-// The tool's whole-file helpers over file_io.h: each failure is reported on
+// The tool's whole-file helpers over the platform's files: each failure is reported on
 // the console and stops the run, so their callers need not check results.
 #ifndef TOLP_FILE_HELPERS_H
 #define TOLP_FILE_HELPERS_H
@@ -8,6 +8,7 @@
 
 #include "input_file.h"
 #include "replace_file.h"
+#include "update_in_place.h"
 
 // Opens the image at `path` for reading, once. If it cannot be opened:
 // with `report_reason`, "Error opening file: REASON" on standard error
@@ -22,8 +23,24 @@ InputFile open_bin(const char* path, bool report_reason);
 std::size_t read_bin(InputFile& file, const char* path, std::uint8_t* buf, std::size_t room);
 
 // Replaces the file with `size` bytes from `buf` (replace_file). Not
-// replaceable: "Can not open the path", status -1. Not written or flushed in
-// full: "fwrite file error", status 1.
+// replaceable: "Can not open the path", status -1. Not written in full:
+// "fwrite file error", status 1. Not flushed: "Can not flush the path",
+// status 1.
 void write_bin(const char* path, const std::uint8_t* buf, std::size_t size);
+
+// Writes the stamped bytes (16 to 143, as far as the file reaches) of the
+// `size`-byte download image `buf` back into the file at `path`, in place
+// (update_in_place): the file must still hold what was read, but for the
+// stamped fields. Not there, not a writable regular file, or changed since
+// it was read: "Can not open the path", status -1, nothing written. Not
+// written: "fwrite file error", status 1. Not flushed: "Can not flush the
+// path", status 1. Replaced or changed by another program while it was
+// written: a reason line saying to copy it again, "fwrite file error",
+// status 1.
+void update_bin(const char* path, const std::uint8_t* buf, std::size_t size);
+
+// A file-size limit below `size` bytes would cut a file short: "fwrite file
+// error", status 1, before anything is written.
+void check_size_allowed(std::uint64_t size);
 
 #endif

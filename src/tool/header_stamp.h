@@ -7,7 +7,7 @@
 #include "run_context.h"
 
 // Stamps ctx.buf, fills check_sum and new_file_name, prints the read-back
-// length and rewrites ./download.bin with the first bin_size bytes.
+// length and writes the stamped bytes back into ./download.bin, in place.
 void stamp_download(RunContext& ctx);
 
 #endif

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
+#include <string>
 #include <vector>
 
 #include "console.h"
@@ -59,10 +60,26 @@ void say_error(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     va_end(values);
 }
 
+void say_reason(const char* name, const char* reason) {
+    // The system's words are UTF-8 (on Windows in the user's language), as
+    // are the names, which are plain ASCII.
+    const std::string line = std::string(name) + ": " + reason + "\n";
+    write_message(Stream::err, line.data(), line.size(), Encoding::utf8);
+}
+
 void stop(int status) {
     // Standard output is fully buffered when it is not a terminal: flush so
     // that a script sees the message while the tool waits.
     std::fflush(stdout);
     std::getchar();
+    end_run(status);
+}
+
+void end_run(int status) {
+    long error = 0;
+    if (!output_written(error)) {
+        say_reason(text::standard_output, system_reason(error).c_str());
+        if (status == 0) status = 1;
+    }
     std::exit(status);
 }

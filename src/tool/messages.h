@@ -7,24 +7,25 @@
 #ifndef TOLP_MESSAGES_H
 #define TOLP_MESSAGES_H
 
-#include <cstdio>  // on MinGW, which printf the formats follow
-
-#ifdef __MINGW32__
-#define TOLP_PRINTF(format_at, values_at) \
-    __attribute__((format(__MINGW_PRINTF_FORMAT, format_at, values_at)))
-#else
-#define TOLP_PRINTF(format_at, values_at) __attribute__((format(printf, format_at, values_at)))
-#endif
+#include "printf_format.h"
 
 // printf-style, formatted on the stack: no heap for any line but one over
 // 512 bytes (a very long argument echoed).
 void say(const char* format, ...) TOLP_PRINTF(1, 2);
 void say_error(const char* format, ...) TOLP_PRINTF(1, 2);
 
-// The message has been printed (a failed replacement has already removed its
-// temporary). Makes all output visible, waits for one character from standard input (the operator's
-// Enter; at end of input it goes on at once) and ends the process with
-// `status`.
+// "NAME: REASON" on standard error.
+void say_reason(const char* name, const char* reason);
+
+// The message has been printed (a failed replacement has already removed
+// its temporary). Makes all output visible, waits for one character from
+// standard input (the operator's Enter; at end of input it goes on at once)
+// and ends the run with `status` (end_run).
 [[noreturn]] void stop(int status);
+
+// The one way every run ends. The transcript is part of the result: when
+// standard output could not take all of it, a reason line says so and a
+// run that would have ended with status 0 ends with 1.
+[[noreturn]] void end_run(int status);
 
 #endif
