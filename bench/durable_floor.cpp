@@ -1,6 +1,7 @@
 // The floor a whole run is measured against: the same reads and writes as a
-// maximal run of Tolp_mac_tool, with the same guarantees (a temporary beside
-// each target, fsync, rename, fsync of the folder), and nothing else: no
+// maximal run of Tolp_mac_tool, with the same guarantees (the header bytes
+// of download.bin written in place and flushed; the merged image through a
+// temporary, fsync, rename, fsync of the folder), and nothing else: no
 // checks, no checksum, no console output.
 #include <cstdio>
 #include <cstring>
@@ -36,11 +37,20 @@ bool write_durably(const char* path, const unsigned char* data, std::size_t size
     return ok;
 }
 
+bool write_in_place(const char* path, const unsigned char* data, std::size_t from, std::size_t to) {
+    const int fd = open(path, O_RDWR);
+    if (fd < 0) return false;
+    const auto size = static_cast<ssize_t>(to - from);
+    bool ok = pwrite(fd, data + from, to - from, static_cast<off_t>(from)) == size;
+    ok = fdatasync(fd) == 0 && ok;
+    return close(fd) == 0 && ok;
+}
+
 }  // namespace
 
 int main() {
     std::vector<unsigned char> download = read_whole("download.bin");
-    if (!write_durably("download.bin", download.data(), download.size())) return 1;
+    if (!write_in_place("download.bin", download.data(), 16, 144)) return 1;
     std::vector<unsigned char> merged(0xD000 + download.size(), 0xFF);
     const auto offline = read_whole("offline.bin");
     const auto ramboot = read_whole("ramboot.bin");

@@ -185,12 +185,24 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          "  name: not in the tool's form, not compared\n",
          ""},
         // Names the tool never writes, though shaped like its own.
-        {"name with a checksum not in hex", damaged(nullptr, "11-22-33-44-55-66_6B1DDC0G_500.bin"),
-         {}, 1, "  name: not as the tool writes a name (", ""},
+        {"name with a checksum not in hex",
+         damaged(nullptr, "11-22-33-44-55-66_6B1DDC0G_500.bin"),
+         {},
+         1,
+         "  name: not as the tool writes a name (",
+         ""},
         {"name with lower-case checksum digits",
-         damaged(nullptr, "11-22-33-44-55-66_6b1ddc00_500.bin"), {}, 1, "as the tool writes", ""},
+         damaged(nullptr, "11-22-33-44-55-66_6b1ddc00_500.bin"),
+         {},
+         1,
+         "as the tool writes",
+         ""},
         {"name with a leading zero in the count",
-         damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_0500.bin"), {}, 1, "as the tool writes", ""},
+         damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_0500.bin"),
+         {},
+         1,
+         "as the tool writes",
+         ""},
         {"negative count in the name",
          damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_-5.bin"),
          {},
@@ -368,7 +380,8 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
         EXPECT_TRUE(valid_utf8(r.out)) << c.label;
         // Nothing expected means nothing written.
-        for (const auto& [got, part] : {std::pair{r.out, c.expected_out}, {r.err, c.expected_err}}) {
+        for (const auto& [got, part] :
+             {std::pair{r.out, c.expected_out}, {r.err, c.expected_err}}) {
             EXPECT_TRUE(part.empty() ? got.empty() : got.find(console(part)) != Bytes::npos)
                 << c.label << "\n"
                 << got;

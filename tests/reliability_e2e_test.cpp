@@ -115,7 +115,8 @@ TEST(Reliability, OverlappingRunsInOneFolderEachMakeTheImageTheirNameSays) {
         }
     }
     for (const char* input : {"offline.bin", "ramboot.bin", "download.bin"}) {
-        if (files.count(input) == 0) return ::testing::AssertionFailure() << input << " went missing";
+        if (files.count(input) == 0)
+            return ::testing::AssertionFailure() << input << " went missing";
     }
     return ::testing::AssertionSuccess();
 }
@@ -196,9 +197,8 @@ TEST(Reliability, EverySignalThatEndsTheRunRemovesItsTemporary) {
                         "handler";
     }
     REQUIRE_PROGRAM("strace");
-    const int signals[] = {SIGHUP,    SIGINT,  SIGQUIT, SIGTERM,  SIGUSR1,
-                           SIGUSR2,   SIGALRM, SIGPIPE, SIGXCPU,  SIGVTALRM,
-                           SIGPROF,   SIGIO,   SIGRTMIN, SIGRTMAX};
+    const int signals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1, SIGUSR2,  SIGALRM,
+                           SIGPIPE, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGRTMIN, SIGRTMAX};
     for (const int sig : signals) {
         for (const Moment& m : moments) {
             TempDir dir;
@@ -232,18 +232,22 @@ TEST(Reliability, AnInterruptTheCallerIgnoresStaysIgnored) {
 }
 
 // Who may access a file, in words: its owner, group, permission bits and
-// every extended attribute (its ACL among them) with its value's size.
+// every extended attribute (its ACL among them) with its value, and on NTFS
+// its Windows security descriptor, which no listing names.
 std::string access_of(const fs::path& file) {
     struct stat st {};
     stat(file.c_str(), &st);
     std::ostringstream out;
     out << "uid " << st.st_uid << " gid " << st.st_gid << " mode " << std::oct << st.st_mode;
     std::vector<char> names(65536), value(65536);
-    const ssize_t size = listxattr(file.c_str(), names.data(), names.size());
+    ssize_t size = listxattr(file.c_str(), names.data(), names.size());
+    const char ntfs_acl[] = "system.ntfs_acl";
+    if (size < 0) size = 0;
+    std::copy(ntfs_acl, ntfs_acl + sizeof ntfs_acl, names.begin() + size);
+    size += sizeof ntfs_acl;
     for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(&names[at])) + 1) {
         const ssize_t n = getxattr(file.c_str(), &names[at], value.data(), value.size());
-        out << " " << &names[at] << "="
-            << Bytes(value.data(), static_cast<std::size_t>(n > 0 ? n : 0));
+        if (n >= 0) out << " " << &names[at] << "=" << Bytes(value.data(), std::size_t(n));
     }
     return out.str();
 }
@@ -350,8 +354,9 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
         const std::string now = access_of(dir / "download.bin") + access_of(dir / usual_merged);
         if (!left_whole(before, usual_result(small), files)) {
             lies.push_back(fault + left_whole(before, usual_result(small), files).message());
-        } else if (r.status == 0 && (files != usual_result(small) || now != access)) {
-            lies.push_back(fault + "status 0 without both files right");
+        } else if (r.status == 0 && (files != usual_result(small) || now != access ||
+                                     r.out != console(usual_run_transcript(small.download)))) {
+            lies.push_back(fault + "status 0 without both files right and the whole transcript");
         } else if (r.status != 0 && (r.status > 255 || !ends_with_a_failure_message(r))) {
             lies.push_back(fault + "status " + std::to_string(r.status) +
                            " without a failure message");
@@ -365,173 +370,351 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
     for (const auto& lie : lies) ADD_FAILURE() << lie;
 }
 
-constexpr uid_t line_account = 65533;
-
-void give_to_line_account(const TempDir& dir) {
-    for (const auto& e : fs::directory_iterator(dir.path())) {
-        ASSERT_EQ(chown(e.path().c_str(), line_account, line_account), 0);
-    }
-    ASSERT_EQ(chown(dir.path().c_str(), line_account, line_account), 0);
-}
-
-struct AccessCase {
-    const char* label;
-    std::function<void(const TempDir&)> prepare;
-    // The runner: root, or the line account with this primary group and,
-    // where it is not 0, this further group.
-    bool run_as_line_account;
-    int status;
-    gid_t primary = line_account, further = 0;
-    bool keeps_access = true;  // false: the runner may not give the file's group
-};
-
-TEST(Reliability, TheReplacedFileKeepsWhoMayAccessIt) {
-    if (launched()) GTEST_SKIP() << "POSIX owners, ACLs and attributes: native build only";
-    if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to another account";
-    REQUIRE_PROGRAM("setfacl");
-    REQUIRE_PROGRAM("setpriv");
-    // A file capability: an attribute only a privileged runner may set.
-    const std::uint32_t capability[5] = {0x02000001, 1u << 13, 0, 0, 0};
-    const AccessCase cases[] = {
-        {"an ACL and a user attribute",
-         [](const TempDir& dir) {
-             ASSERT_EQ(run_command(dir.path(), {declared_program("setfacl"), "-m", "u:65533:rw",
-                                                "download.bin"})
-                           .status,
-                       0);
-             ASSERT_EQ(setxattr((dir / "download.bin").c_str(), "user.origin", "line-7", 6, 0), 0);
-         },
-         false, 0},
-        {"a line account's files, run by root", give_to_line_account, false, 0},
-        {"a folder the runner may write but not read",
-         [](const TempDir& dir) {
-             give_to_line_account(dir);
-             fs::permissions(dir.path(), fs::perms::owner_write | fs::perms::owner_exec |
-                                             fs::perms::group_write | fs::perms::group_exec |
-                                             fs::perms::others_write | fs::perms::others_exec);
-         },
-         true, 0},
-        {"the file's group only among the runner's further groups",
-         [](const TempDir& dir) {
-             give_to_line_account(dir);
-             fs::permissions(dir / "download.bin", fs::perms::group_write, fs::perm_options::add);
-         },
-         true, 0, 65534, line_account},
-        {"a group the runner is not in, whose file it may write",
-         [](const TempDir& dir) {
-             give_to_line_account(dir);
-             ASSERT_EQ(chown((dir / "download.bin").c_str(), line_account, 0), 0);
-         },
-         true, 0, line_account, 0, false},
-        {"an attribute the runner cannot carry over",
-         [&capability](const TempDir& dir) {
-             give_to_line_account(dir);
-             ASSERT_EQ(setxattr((dir / "download.bin").c_str(), "security.capability", capability,
-                                sizeof capability, 0),
-                       0);
-         },
-         true, 255},
-    };
-    for (const auto& c : cases) {
-        TempDir dir;
-        put_images(dir, small);
-        c.prepare(dir);
-        const std::string before = access_of(dir / "download.bin");
-        Command command = tool_command(usual_args);
-        if (c.run_as_line_account) {
-            const std::string groups =
-                c.further != 0 ? "--groups=" + std::to_string(c.further) : "--clear-groups";
-            command.insert(command.begin(), {declared_program("setpriv"), "--reuid=65533",
-                                             "--regid=" + std::to_string(c.primary), groups, "--"});
-        }
-        const RunResult r = run_command(dir.path(), command);
-        EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out;
-        const std::map<std::string, Bytes> untouched{{"offline.bin", small.offline},
-                                                     {"ramboot.bin", small.ramboot},
-                                                     {"download.bin", small.download}};
-        EXPECT_TRUE(same_listing(c.status == 0 ? usual_result(small) : untouched, dir.listing()))
-            << c.label;
-        if (c.keeps_access) {
-            EXPECT_EQ(access_of(dir / "download.bin"), before) << c.label;
-        }
-    }
-}
-
-// Mounts a fresh ext4 file system from an image file on a loop device, for
-// as long as it lives; `error` says why not where the machine does not allow
-// it (not root, no loop devices, no mkfs.ext4).
-class LoopMount {
+// A fresh file system in an image file, mounted for as long as it lives:
+// ext4 on a loop device, or FAT32 (a USB stick) and NTFS through FUSE, as
+// a Linux PC mounts them. `error` says why not where this machine cannot.
+class Volume {
 public:
-    explicit LoopMount(const TempDir& scratch) : image_(scratch / "fs.img"), at_(scratch / "mnt") {
-        if (geteuid() != 0) {
-            error = "needs root to mount a loop device";
-            return;
-        }
-        for (const char* program : {"mkfs.ext4", "mount", "umount"}) {
-            if (declared_program(program).empty()) {
+    enum Kind { ext4, fat32, ntfs };
+    Volume(const fs::path& scratch, Kind kind, long bytes = 64 << 20)
+        : kind_(kind), image_(scratch / "fs.img"), at_(scratch / "mnt") {
+        const char* const needs[3][2] = {
+            {"mkfs.ext4", "mount"}, {"mkfs.fat", "fusefat"}, {"mkntfs", "ntfs-3g"}};
+        for (const char* program : {needs[kind][0], needs[kind][1], "umount"}) {
+            if (declared_program(program).empty())
                 error = std::string(program) + " is not installed";
-                return;
-            }
         }
+        if (geteuid() != 0) error = "needs root to mount a file system";
+        if (!error.empty()) return;
         fs::create_directory(at_);
         std::ofstream(image_).close();
-        fs::resize_file(image_, 64 << 20);
-        if (!quietly({declared_program("mkfs.ext4"), "-q", "-F", image_.string()})) {
-            error = "mkfs.ext4 failed";
+        fs::resize_file(image_, static_cast<std::uintmax_t>(bytes));
+        const Command format[3] = {{declared_program("mkfs.ext4"), "-q", "-F", "-m", "0"},
+                                   {declared_program("mkfs.fat"), "-F", "32"},
+                                   {declared_program("mkntfs"), "-q", "-F", "-f"}};
+        Command make = format[kind];
+        make.push_back(image_.string());
+        if (!quietly(make)) {
+            error = make[0] + " failed";
         } else if (!mount()) {
-            error = "cannot mount a loop device here";
+            error = "cannot mount " + image_.string() + " here";
         }
     }
-    ~LoopMount() {
+    ~Volume() {
         if (mounted_) quietly({declared_program("umount"), at_.string()});
     }
     const fs::path& path() const { return at_; }
 
-    // Stops the file system at once without flushing its journal, as a power
-    // cut would, then mounts it again.
-    bool cut_power_and_remount() {
+    // Stops an ext4 file system at once without flushing its journal, as a
+    // power cut would: nothing more reaches its disk.
+    bool cut_power() {
         constexpr unsigned long shutdown_ioctl = 0x8004587D;  // EXT4_IOC_SHUTDOWN
         std::uint32_t no_log_flush = 2;                       // EXT4_GOING_FLAGS_NOLOGFLUSH
         const int fd = open(at_.c_str(), O_RDONLY);
         const bool cut = fd >= 0 && ioctl(fd, shutdown_ioctl, &no_log_flush) == 0;
         if (fd >= 0) close(fd);
+        return cut;
+    }
+    // Then the power comes back.
+    bool remount() {
         mounted_ = !quietly({declared_program("umount"), at_.string()});
-        return cut && !mounted_ && mount();
+        return !mounted_ && mount();
     }
 
     std::string error;
 
 private:
     bool mount() {
-        mounted_ =
-            quietly({declared_program("mount"), "-o", "loop", image_.string(), at_.string()});
+        // A FUSE daemon stays behind, holding whatever output it was given.
+        const Command how[3] = {{declared_program("mount"), "-o", "loop"},
+                                {declared_program("fusefat"), "-o", "rw+"},
+                                {declared_program("ntfs-3g")}};
+        std::string line;
+        for (const auto& word : how[kind_]) line += word + " ";
+        line += "'" + image_.string() + "' '" + at_.string() + "' >/dev/null 2>&1 </dev/null";
+        mounted_ = std::system(line.c_str()) == 0;
         return mounted_;
     }
     static bool quietly(const Command& cmd) { return run_command("/", cmd).status == 0; }
+    Kind kind_;
     fs::path image_, at_;
     bool mounted_ = false;
 };
 
-TEST(Reliability, APowerCutRightAfterSuccessLosesNothing) {
-    if (launched()) GTEST_SKIP() << "the power cut is simulated for the native build only";
-    for (const std::size_t size : {204800, 1000, 300}) {
+// The accounts of a production line: one that owns the files, one that
+// runs the tool.
+constexpr uid_t line_account = 65533, owner_account = 2001, runner_account = 2002;
+const std::vector<std::string> as_line_account{"--reuid=65533", "--regid=65533", "--clear-groups"};
+const std::vector<std::string> as_runner{"--reuid=2002", "--regid=2002", "--clear-groups"};
+
+void give(const fs::path& file, uid_t uid, gid_t gid, fs::perms mode) {
+    ASSERT_EQ(chown(file.c_str(), uid, gid), 0) << file;
+    fs::permissions(file, mode);
+}
+
+void give_to_line_account(const fs::path& folder) {
+    for (const auto& e : fs::directory_iterator(folder)) {
+        ASSERT_EQ(chown(e.path().c_str(), line_account, line_account), 0);
+    }
+    ASSERT_EQ(chown(folder.c_str(), line_account, line_account), 0);
+}
+
+void setfacl(const fs::path& folder, const std::vector<std::string>& args) {
+    Command command{declared_program("setfacl")};
+    command.insert(command.end(), args.begin(), args.end());
+    ASSERT_EQ(run_command(folder, command).status, 0);
+}
+
+// Where the images sit and who runs the tool; what the run must leave.
+struct AccessCase {
+    const char* label;
+    std::function<void(const fs::path&)> prepare;  // the folder, with the images in it
+    int status;
+    std::vector<std::string> runner = {};  // setpriv's options; none: root
+    int volume = -1;                       // a Volume::Kind for the folder; -1: a plain folder
+    // Beyond the inputs as they were (status != 0) or a whole run's result.
+    std::function<void(const fs::path&, std::map<std::string, Bytes>&)> leaves = nullptr;
+};
+
+// Whatever its access rules, volume or links, download.bin stays the file
+// it was: stamped in place, it keeps its owner, group, mode, ACL and
+// attributes, and each of its names.
+TEST(Reliability, TheStampedFileStaysTheFileItWas) {
+    if (launched()) GTEST_SKIP() << "POSIX owners, ACLs, links and mounts: native build only";
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give files to other accounts";
+    REQUIRE_PROGRAM("setfacl");
+    REQUIRE_PROGRAM("setpriv");
+    REQUIRE_PROGRAM("mount");
+    // A file capability: an attribute only a privileged runner may set.
+    static const std::uint32_t capability[5] = {0x02000001, 1u << 13, 0, 0, 0};
+    const fs::perms rw_r = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read;
+    const fs::perms all_rw = fs::perms::owner_read | fs::perms::owner_write |
+                             fs::perms::group_read | fs::perms::group_write |
+                             fs::perms::others_read | fs::perms::others_write;
+    const auto in = [](const char* name) { return [name](const fs::path& f) { return f / name; }; };
+    const auto download = in("download.bin");
+    const AccessCase cases[] = {
+        {"an ACL and a user attribute",
+         [&](const fs::path& f) {
+             setfacl(f, {"-m", "u:65533:rw", "download.bin"});
+             ASSERT_EQ(setxattr(download(f).c_str(), "user.origin", "line-7", 6, 0), 0);
+         },
+         0},
+        {"a line account's files, run by root", give_to_line_account, 0},
+        {"a folder the runner may write but not read",
+         [](const fs::path& f) {
+             give_to_line_account(f);
+             fs::permissions(f, fs::perms::owner_write | fs::perms::owner_exec |
+                                    fs::perms::group_write | fs::perms::group_exec |
+                                    fs::perms::others_write | fs::perms::others_exec);
+         },
+         0, as_line_account},
+        {"the file's group only among the runner's further groups",
+         [&](const fs::path& f) {
+             give_to_line_account(f);
+             fs::permissions(download(f), fs::perms::group_write, fs::perm_options::add);
+         },
+         0,
+         {"--reuid=65533", "--regid=65534", "--groups=65533"}},
+        {"a group the runner is not in, whose file it may write",
+         [&](const fs::path& f) {
+             give_to_line_account(f);
+             ASSERT_EQ(chown(download(f).c_str(), line_account, 0), 0);
+         },
+         0, as_line_account},
+        {"an attribute a write would clear",
+         [&](const fs::path& f) {
+             give_to_line_account(f);
+             ASSERT_EQ(setxattr(download(f).c_str(), "security.capability", capability,
+                                sizeof capability, 0),
+                       0);
+         },
+         255, as_line_account},
+        {"a folder whose default ACL the file does not carry",
+         [&](const fs::path& f) {
+             setfacl(f, {"-d", "-m", "u:2005:rw", "."});
+             fs::permissions(download(f), rw_r);
+         },
+         0},
+        {"another account's file, written through a named ACL entry",
+         [&](const fs::path& f) {
+             give(f, runner_account, runner_account, fs::perms::owner_all);
+             give(download(f), owner_account, owner_account, rw_r | fs::perms::group_write);
+             setfacl(f, {"-m", "u:2002:rw", "download.bin"});
+         },
+         0, as_runner},
+        {"another account's file, its group deliberately read-only",
+         [&](const fs::path& f) {
+             give(f, runner_account, runner_account, fs::perms::owner_all);
+             give(download(f), owner_account, owner_account,
+                  rw_r | fs::perms::others_read | fs::perms::others_write);
+         },
+         0, as_runner},
+        {"a shared folder with the sticky bit",
+         [&](const fs::path& f) {
+             give(f, 0, 0, fs::perms::all | fs::perms::sticky_bit);
+             give(download(f), owner_account, owner_account, all_rw);
+         },
+         0, as_runner},
+        {"a hard link to download.bin",
+         [](const fs::path& f) { fs::create_hard_link(f / "download.bin", f / "release.bin"); },
+         0,
+         {},
+         -1,
+         [](const fs::path&, std::map<std::string, Bytes>& files) {
+             files["release.bin"] = files["download.bin"];
+         }},
+        {"download.bin bind-mounted onto its name",
+         [](const fs::path& f) {
+             fs::copy_file(f / "download.bin", f / "store.bin");
+             ASSERT_EQ(
+                 run_command(f, {declared_program("mount"), "--bind", "store.bin", "download.bin"})
+                     .status,
+                 0);
+         },
+         0,
+         {},
+         -1,
+         [](const fs::path& f, std::map<std::string, Bytes>& files) {
+             run_command(f, {declared_program("umount"), "download.bin"});
+             files["store.bin"] = files["download.bin"];
+             files["download.bin"] = small.download;
+         }},
+        {"a FAT32 volume (a USB stick)", nullptr, 0, {}, Volume::fat32},
+        {"an NTFS volume, download.bin with a Windows ACL of its own",
+         [&](const fs::path& f) {
+             std::vector<char> acl(65536);
+             const ssize_t n = getxattr(f.c_str(), "system.ntfs_acl", acl.data(), acl.size());
+             ASSERT_GT(n, 0);
+             ASSERT_EQ(
+                 setxattr(download(f).c_str(), "system.ntfs_acl", acl.data(), std::size_t(n), 0),
+                 0);
+         },
+         0,
+         {},
+         Volume::ntfs},
+        // Stamped in place with no room to spare; the merged image has none.
+        {"a nearly full disk",
+         [](const fs::path& f) {
+             std::ofstream filler(f / "filler", std::ios::binary);
+             const Bytes block(4096, 'f');
+             while (filler.write(block.data(), block.size()) && filler.flush()) {
+             }
+             filler.close();
+             // Less than download.bin takes, far less than the merged image.
+             fs::resize_file(f / "filler", fs::file_size(f / "filler") - 1024);
+         },
+         1,
+         {},
+         Volume::ext4,
+         [](const fs::path& f, std::map<std::string, Bytes>& files) {
+             files["download.bin"] = usual_result(small).at("download.bin");
+             files["filler"] = read_file(f / "filler");
+             files["lost+found"] = "<dir>";
+         }},
+    };
+    for (const auto& c : cases) {
         TempDir scratch;
-        LoopMount disk(scratch);
+        std::unique_ptr<Volume> volume;
+        if (c.volume >= 0) {
+            volume = std::make_unique<Volume>(scratch.path(), Volume::Kind(c.volume), 2 << 20);
+            if (!volume->error.empty()) {
+                std::cout << "case '" << c.label << "' skipped: " << volume->error << "\n";
+                continue;
+            }
+        }
+        const fs::path folder = volume ? volume->path() : scratch.path();
+        for (const auto& [name, bytes] : inputs(small)) write_file(folder / name, bytes);
+        if (c.prepare) c.prepare(folder);
+        const std::string before = access_of(folder / "download.bin");
+        Command command = tool_command(usual_args);
+        if (!c.runner.empty()) {
+            command.insert(command.begin(), c.runner.begin(), c.runner.end());
+            command.insert(command.begin(), declared_program("setpriv"));
+        }
+        const RunResult r = run_command(folder, command);
+        EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
+        EXPECT_EQ(access_of(folder / "download.bin"), before) << c.label;
+        auto expected = c.status == 0 ? usual_result(small) : inputs(small);
+        if (c.leaves) c.leaves(folder, expected);
+        EXPECT_TRUE(same_listing(expected, listing_of(folder))) << c.label;
+    }
+}
+
+// A power cut right after a run, or while download.bin's stamp is being
+// flushed: then the run must not end with 0, and download.bin is either.
+TEST(Reliability, APowerCutLosesNothingARunReported) {
+    if (launched()) GTEST_SKIP() << "the power cut is simulated for the native build only";
+    const struct {
+        std::size_t size;
+        bool during_flush;
+    } cases[] = {{204800, false}, {1000, false}, {300, false}, {5000, true}};
+    for (const auto& c : cases) {
+        TempDir scratch;
+        Volume disk(scratch.path(), Volume::ext4);
         if (!disk.error.empty()) {
             std::cout << "power cut not simulated: " << disk.error << "\n";
             GTEST_SKIP() << disk.error;
         }
-        const Images images{pattern_bytes(size / 5, 4), pattern_bytes(size / 17, 5),
-                            pattern_bytes(size, 6)};
-        write_file(disk.path() / "offline.bin", images.offline);
-        write_file(disk.path() / "ramboot.bin", images.ramboot);
-        write_file(disk.path() / "download.bin", images.download);
+        if (c.during_flush) REQUIRE_PROGRAM("strace");
+        const Images images{pattern_bytes(c.size / 5, 4), pattern_bytes(c.size / 17, 5),
+                            pattern_bytes(c.size, 6)};
+        TempDir at(disk.path());
+        put_images(at, images);
         sync();  // the inputs are on disk before the run starts
-        ASSERT_EQ(run_tool(disk.path(), usual_args).status, 0) << size;
-        ASSERT_TRUE(disk.cut_power_and_remount()) << size;
         auto files = usual_result(images);
-        files["lost+found"] = "<dir>";
-        EXPECT_TRUE(same_listing(files, listing_of(disk.path()))) << size;
+        if (c.during_flush) {
+            auto run = run_until(at, moments[1], tool_command(usual_args));
+            ASSERT_TRUE(disk.cut_power()) << c.size;
+            run->end_input();
+            run->release();
+            EXPECT_NE(run->finish(30), 0) << c.size;
+            files = inputs(images);
+        } else {
+            ASSERT_EQ(run_tool(at.path(), usual_args).status, 0) << c.size;
+            ASSERT_TRUE(disk.cut_power()) << c.size;
+        }
+        ASSERT_TRUE(disk.remount()) << c.size;
+        auto left = at.listing();
+        if (left["download.bin"] == usual_result(images).at("download.bin")) {
+            files["download.bin"] = left["download.bin"];
+        }
+        EXPECT_TRUE(same_listing(files, left)) << c.size;
+    }
+}
+
+// Another program acting on download.bin while a run holds it at its
+// stamp's write or flush: the run never ends with 0 unless download.bin
+// holds a complete stamp of what the merged image carries.
+TEST(Reliability, AChangeToDownloadBinMidStampIsNeverASuccess) {
+    if (launched()) GTEST_SKIP() << "strace holds the native build only";
+    REQUIRE_PROGRAM("strace");
+    const Bytes other = pattern_bytes(small.download.size(), 99);
+    const std::pair<const char*, std::function<void(const TempDir&)>> acts[] = {
+        {"a new copy renamed over it",
+         [&](const TempDir& d) {
+             d.write("new.bin", other);
+             fs::rename(d / "new.bin", d / "download.bin");
+         }},
+        {"a new copy written into it", [&](const TempDir& d) { d.write("download.bin", other); }},
+        {"cut to nothing", [](const TempDir& d) { fs::resize_file(d / "download.bin", 0); }},
+    };
+    for (const Moment& m :
+         {moments[1], Moment{"stamp written", "pwrite64", SYS_pwrite64, 1,
+                             [](const TempDir&) { return true; }, nothing_written}}) {
+        for (const auto& [act, change] : acts) {
+            TempDir dir;
+            put_images(dir, small);
+            auto run = run_until(dir, m, tool_command(usual_args));
+            change(dir);
+            run->end_input();
+            run->release();
+            EXPECT_EQ(run->finish(30), 1) << act << " at " << m.name;
+            EXPECT_NE(run->result.err.find(text::changed_after_stamp), Bytes::npos)
+                << act << " at " << m.name << "\n"
+                << run->result.err;
+            EXPECT_EQ(dir.listing().count(usual_merged), 0u) << act << " at " << m.name;
+        }
     }
 }
 
@@ -552,7 +735,8 @@ TEST(Reliability, AnInputHeldOpenForAMomentIsRetriedOrRefusedWhole) {
         GTEST_SKIP() << "Windows' sharing rule: runs against the Windows build (TOLP_HOLDER)";
     }
     const HeldCase cases[] = {
-        {"download.bin", false, 1000, 0}, {"download.bin", false, 15000, 255},
+        // Sharing reading and writing, a hold never keeps the stamp out.
+        {"download.bin", false, 1000, 0}, {"download.bin", false, 5000, 0},
         {"download.bin", true, 2200, -1}, {"download.bin", true, 3600, -1},
         {"offline.bin", true, 2200, -1},  {"offline.bin", true, 3600, -1},
         {"ramboot.bin", true, 2200, -1},  {"ramboot.bin", true, 3600, -1},
@@ -562,12 +746,10 @@ TEST(Reliability, AnInputHeldOpenForAMomentIsRetriedOrRefusedWhole) {
                                   (c.exclusive ? " ms, sharing nothing" : " ms");
         TempDir dir;
         put_images(dir, small);
-        // Shared holds start when the replacement is about to be renamed over
-        // the file; exclusive ones at once.
-        PipedRun holding(
-            dir.path(),
-            launched_command(holder, {c.file, std::to_string(c.hold_ms),
-                                      c.exclusive ? "--exclusive" : ".download.bin.*.tmp"}));
+        // Each hold starts at once (a shared one waits for the file itself).
+        PipedRun holding(dir.path(),
+                         launched_command(holder, {c.file, std::to_string(c.hold_ms),
+                                                   c.exclusive ? "--exclusive" : c.file}));
         ASSERT_EQ(holding.read_output(console("held\n").size(), 30), console("held\n"));
         const RunResult r = run_tool(dir.path(), usual_args);
         holding.finish(c.status == 0 ? 30 : 0);

@@ -10,13 +10,15 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-TempDir::TempDir() {
+TempDir::TempDir() : TempDir(fs::temp_directory_path()) {}
+
+TempDir::TempDir(const fs::path& parent) {
     static unsigned counter = 0;
     std::random_device rd;
     for (;;) {
         std::ostringstream name;
         name << "tolp-test-" << getpid() << "-" << counter++ << "-" << rd();
-        path_ = fs::temp_directory_path() / name.str();
+        path_ = parent / name.str();
         if (fs::create_directory(path_)) break;
     }
 }

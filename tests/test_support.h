@@ -17,6 +17,7 @@ using Bytes = std::string;  // file contents and console output, byte for byte
 class TempDir {
 public:
     TempDir();
+    explicit TempDir(const fs::path& parent);  // a fresh folder there
     ~TempDir();
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;

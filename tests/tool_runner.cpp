@@ -397,6 +397,10 @@ void PipedRun::send(const std::string& keys) {
     }
 }
 
+void PipedRun::end_input() {
+    close_fd(to_child_);
+}
+
 void PipedRun::signal(int sig) {
     if (result.status < 0) kill(pid_, sig);
 }

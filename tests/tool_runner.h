@@ -104,6 +104,8 @@ public:
     Bytes read_output(std::size_t size, double seconds);
     bool running();
     void send(const std::string& keys);
+    // Closes its standard input: a stop waiting for a key ends at once.
+    void end_input();
     void signal(int sig);
     // Whether it waits in system call `nr` (blocked, say for input).
     bool blocked_in(long nr) const;

@@ -1,6 +1,7 @@
 // The stamping and merge stages end to end: the stamped header page, the
 // merged image's name and layout, and the failures of these stages.
 #include <functional>
+#include <iostream>
 #include <iterator>
 
 #include <gtest/gtest.h>
@@ -318,6 +319,12 @@ TEST(Stamping, AFailedRewriteKeepsTheDownloadImageWhole) {
         {"read-only file", -1, true, 255, "\nCan not open the path: ./download.bin \n"},
     };
     for (const auto& c : cases) {
+        if (c.file_size_limit >= 0 && launched()) {
+            // Windows has none; the emulator shows one as a full disk, which
+            // a stamp in place never meets.
+            std::cout << "case " << c.label << " skipped: no file-size limit on Windows\n";
+            continue;
+        }
         TempDir dir;
         const Images images{"off", "ram", pattern_bytes(3000, 61)};
         put_images(dir, images);

@@ -67,7 +67,8 @@ std::string system_reason(long error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&words), 0, nullptr);
-    std::wstring wide = length > 0 ? std::wstring(words, length) : L"error " + std::to_wstring(error);
+    std::wstring wide =
+        length > 0 ? std::wstring(words, length) : L"error " + std::to_wstring(error);
     if (words != nullptr) LocalFree(words);
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
         wide.pop_back();

@@ -122,11 +122,10 @@ bool carry_owner(int fd, const struct stat& target, const struct stat& now) {
     return fchown(fd, uid, gid) == 0;
 }
 
-// The target's permission bits, after the owner (which clears set-id bits);
-// not set again where the new file has them already.
-bool carry_mode(int fd, const struct stat& target) {
-    struct stat now {};
-    if (fstat(fd, &now) != 0) return false;
+// The target's permission bits, after the owner (which clears set-id bits,
+// of which the new file has none); not set again where the new file has
+// them already.
+bool carry_mode(int fd, const struct stat& target, const struct stat& now) {
     const mode_t mode = target.st_mode & 07777;
     return (now.st_mode & 07777) == mode || fchmod(fd, mode) == 0;
 }
@@ -171,7 +170,7 @@ bool carry_attributes(int fd, const fs::path& target) {
 bool carry_access(int fd, const Target& target) {
     struct stat now {};
     return fstat(fd, &now) == 0 && carry_owner(fd, target.st, now) &&
-           carry_mode(fd, target.st) && carry_attributes(fd, target.path);
+           carry_mode(fd, target.st, now) && carry_attributes(fd, target.path);
 }
 
 bool rename_into_place(const Temporary& temp, const fs::path& target) {
@@ -201,6 +200,18 @@ bool make_rename_durable(int folder, int file) {
 #endif
 }
 
+// Fills the temporary, gives it the target's access, flushes both in one
+// flush and renames it into place. Unless it was renamed, the temporary is
+// still there for the caller to discard.
+ReplaceOutcome fill_and_rename(const Temporary& temp, const Target& target,
+                               const std::uint8_t* bytes, std::size_t size) {
+    if (!write_fully(temp.fd, bytes, size)) return ReplaceOutcome::short_write;
+    if (target.exists && !carry_access(temp.fd, target)) return ReplaceOutcome::cannot_open;
+    if (fsync(temp.fd) != 0) return ReplaceOutcome::not_flushed;
+    if (!rename_into_place(temp, target.path)) return ReplaceOutcome::cannot_open;
+    return ReplaceOutcome::replaced;
+}
+
 }  // namespace
 
 ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
@@ -211,24 +222,15 @@ ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std
     if (folder == -1) return ReplaceOutcome::cannot_open;
     Temporary temp;
     ReplaceOutcome outcome = ReplaceOutcome::cannot_open;
-    if (!create_temporary(target, temp)) {
-        // nothing made
-    } else if (!write_fully(temp.fd, bytes, size)) {
-        outcome = ReplaceOutcome::short_write;
-        discard(temp);
-    } else if (target.exists && !carry_access(temp.fd, target)) {
-        discard(temp);
-    } else if (fsync(temp.fd) != 0) {
-        // One flush covers the contents and the access carried over.
-        outcome = ReplaceOutcome::not_flushed;
-        discard(temp);
-    } else if (!rename_into_place(temp, target.path)) {
-        discard(temp);
-    } else {
-        // Replaced: from here on nothing can undo it.
-        outcome = make_rename_durable(folder, temp.fd) ? ReplaceOutcome::replaced
-                                                       : ReplaceOutcome::not_flushed;
-        close(temp.fd);
+    if (create_temporary(target, temp)) {
+        outcome = fill_and_rename(temp, target, bytes, size);
+        if (outcome != ReplaceOutcome::replaced) {
+            discard(temp);
+        } else {
+            // Replaced: from here on nothing can undo it.
+            if (!make_rename_durable(folder, temp.fd)) outcome = ReplaceOutcome::not_flushed;
+            close(temp.fd);
+        }
     }
     if (folder >= 0) close(folder);
     return outcome;

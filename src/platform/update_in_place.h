@@ -18,7 +18,8 @@
 
 enum class UpdateOutcome {
     updated,      // written, flushed, and the path still names the file, as expected
-    cannot_open,  // missing, not a regular file, read-only, or not to be written (set-id, capability)
+    cannot_open,  // missing, not a regular file, read-only, or not to be written (set-id,
+                  // capability)
     changed,      // it no longer holds what the caller read: nothing written
     short_write,  // the bytes could not be written (some may have been)
     not_flushed,  // written, but the flush or the close failed

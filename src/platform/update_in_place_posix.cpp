@@ -1,4 +1,5 @@
 #include <cerrno>
+#include <cstring>
 #include <limits>
 
 #include <fcntl.h>
@@ -18,9 +19,9 @@ UpdateResult failed(UpdateOutcome outcome, long error = errno) {
 }
 
 // A file the update may write: a regular file with a write bit, and none of
-// what a write would clear (the set-id bits, a file capability).
-bool writable_as_it_is(int fd, long& error) {
-    struct stat st {};
+// what a write would clear (the set-id bits, a file capability). `st` is
+// what the open file is.
+bool writable_as_it_is(int fd, struct stat& st, long& error) {
     if (fstat(fd, &st) != 0) {
         error = errno;
         return false;
@@ -36,11 +37,23 @@ bool writable_as_it_is(int fd, long& error) {
     return false;
 }
 
+// Whether `piece` (`n` bytes of the file from `at`) holds `contents` there
+// but where `may_differ` holds; compared a run of equal bytes at a time.
+bool piece_holds(const std::uint8_t* piece, std::size_t n, std::size_t at,
+                 const std::uint8_t* contents, bool (*may_differ)(std::size_t)) {
+    for (std::size_t k = 0; k < n; ++k) {
+        if (std::memcmp(piece + k, contents + at + k, n - k) == 0) return true;
+        while (piece[k] == contents[at + k]) ++k;
+        if (!may_differ(at + k)) return false;
+    }
+    return true;
+}
+
 // Whether the open file holds `contents` but where `may_differ` holds:
 // every byte, and nothing after them. Read a piece at a time, with no
 // memory to ask for. A read error leaves `error` set.
-bool holds(int fd, const std::uint8_t* contents, std::size_t size,
-           bool (*may_differ)(std::size_t), long& error) {
+bool holds(int fd, const std::uint8_t* contents, std::size_t size, bool (*may_differ)(std::size_t),
+           long& error) {
     std::uint8_t piece[16384];
     error = 0;
     for (std::size_t at = 0;;) {
@@ -48,9 +61,9 @@ bool holds(int fd, const std::uint8_t* contents, std::size_t size,
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) error = errno;
         if (n <= 0) return n == 0 && at == size;
-        for (ssize_t k = 0; k < n; ++k, ++at) {
-            if (at >= size || (piece[k] != contents[at] && !may_differ(at))) return false;
-        }
+        const auto got = static_cast<std::size_t>(n);
+        if (got > size - at || !piece_holds(piece, got, at, contents, may_differ)) return false;
+        at += got;
     }
 }
 
@@ -74,26 +87,29 @@ int flush(int fd) {
 #endif
 }
 
-// Whether `path` still names the open file. Compared at one moment through
-// one mount, so a file system that numbers its files afresh (FUSE) answers
-// alike for both.
-bool still_named(const fs::path& path, int fd) {
-    struct stat by_name {}, open_file {};
-    return stat(path.c_str(), &by_name) == 0 && fstat(fd, &open_file) == 0 &&
-           by_name.st_dev == open_file.st_dev && by_name.st_ino == open_file.st_ino;
+// Whether `path` still names the open file `open_file`. Both are asked
+// while the file is open, through one mount, so a file system that numbers
+// its files afresh (FUSE) answers alike for both.
+bool still_named(const fs::path& path, const struct stat& open_file) {
+    struct stat by_name {};
+    return stat(path.c_str(), &by_name) == 0 && by_name.st_dev == open_file.st_dev &&
+           by_name.st_ino == open_file.st_ino;
 }
 
 UpdateResult update_open_file(int fd, const fs::path& path, const std::uint8_t* contents,
                               std::size_t size, std::size_t from, std::size_t to,
                               bool (*may_differ)(std::size_t)) {
     long error = 0;
-    if (!writable_as_it_is(fd, error)) return failed(UpdateOutcome::cannot_open, error);
+    struct stat open_file {};
+    if (!writable_as_it_is(fd, open_file, error)) {
+        return failed(UpdateOutcome::cannot_open, error);
+    }
     if (!holds(fd, contents, size, may_differ, error)) {
         return failed(error != 0 ? UpdateOutcome::cannot_open : UpdateOutcome::changed, error);
     }
     if (!write_at(fd, contents, from, to)) return failed(UpdateOutcome::short_write);
     if (flush(fd) != 0) return failed(UpdateOutcome::not_flushed);
-    if (!holds(fd, contents, size, may_differ, error) || !still_named(path, fd)) {
+    if (!holds(fd, contents, size, may_differ, error) || !still_named(path, open_file)) {
         return failed(UpdateOutcome::replaced, error);
     }
     return {};

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <cstring>
 #include <limits>
 
 #include "update_in_place.h"
@@ -20,6 +21,18 @@ OVERLAPPED at_offset(std::size_t offset) {
     return place;
 }
 
+// Whether `piece` (`n` bytes of the file from `at`) holds `contents` there
+// but where `may_differ` holds; compared a run of equal bytes at a time.
+bool piece_holds(const std::uint8_t* piece, std::size_t n, std::size_t at,
+                 const std::uint8_t* contents, bool (*may_differ)(std::size_t)) {
+    for (std::size_t k = 0; k < n; ++k) {
+        if (std::memcmp(piece + k, contents + at + k, n - k) == 0) return true;
+        while (piece[k] == contents[at + k]) ++k;
+        if (!may_differ(at + k)) return false;
+    }
+    return true;
+}
+
 // Whether the open file holds `contents` but where `may_differ` holds:
 // every byte, and nothing after them. Read a piece at a time, with no
 // memory to ask for. A read error leaves `error` set.
@@ -35,9 +48,8 @@ bool holds(HANDLE h, const std::uint8_t* contents, std::size_t size,
             return false;
         }
         if (n == 0) return at == size;
-        for (DWORD k = 0; k < n; ++k, ++at) {
-            if (at >= size || (piece[k] != contents[at] && !may_differ(at))) return false;
-        }
+        if (n > size - at || !piece_holds(piece, n, at, contents, may_differ)) return false;
+        at += n;
     }
 }
 

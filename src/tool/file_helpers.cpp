@@ -70,9 +70,7 @@ void update_bin(const char* path, const std::uint8_t* buf, std::size_t size) {
         case UpdateOutcome::changed: fail_open(path);
         case UpdateOutcome::short_write: fail_write();
         case UpdateOutcome::not_flushed: fail_flush(path);
-        case UpdateOutcome::replaced:
-            say_reason(path, text::changed_after_stamp);
-            fail_write();
+        case UpdateOutcome::replaced: say_reason(path, text::changed_after_stamp); fail_write();
     }
 }
 

@@ -3,9 +3,9 @@
 # not 936 (LANG=C.UTF-8): the operator must read the Chinese texts. Runs a
 # refusal and a successful run in tmux and compares the screen with the
 # native build's transcript decoded from GBK to UTF-8.
-# Then presses Ctrl+C while a replacement of download.bin is pending (a
-# helper holds the file, so the rename is being retried): the temporary must
-# go and download.bin stay as it was. Last, the checker's text report shows a
+# Then presses Ctrl+C while the merged image's replacement is pending (a
+# helper holds an earlier image of its name, so the rename is being
+# retried): the temporary must go and that image stay as it was. Last, the checker's text report shows a
 # file name in Chinese on that console.
 # Usage: console_checks.sh WINDOWS_TOOL NATIVE_TOOL SAMPLE_GENERATOR HOLDER WINDOWS_CHECKER
 set -euo pipefail
@@ -79,11 +79,15 @@ for call in "11-22-33-44-55-66" "11-22-33-44-55-66 500"; do
   rm -rf "$work/native" "$work/windows"
 done
 
-# Ctrl+C while the temporary waits to be renamed over the held download.bin.
-mkdir -p "$work/held"
+# Ctrl+C while the merged image's temporary waits to be renamed over an
+# earlier image of the same name, held by the helper.
+mkdir -p "$work/held" "$work/made"
 "$generator" "$work/held"
-cp "$work/held/download.bin" "$work/original.bin"
-(cd "$work/held" && exec wine "$holder" download.bin 15000 '.download.bin.*.tmp') >"$work/holder-says" &
+"$generator" "$work/made"
+(cd "$work/made" && "$native" 11-22-33-44-55-66 500 </dev/null >/dev/null)
+merged=$(cd "$work/made" && ls 11-22-33-44-55-66_*.bin)
+printf 'an earlier image' >"$work/held/$merged"
+(cd "$work/held" && exec wine "$holder" "$merged" 15000 ".$merged.*.tmp") >"$work/holder-says" &
 holder_pid=$!
 for _ in $(seq 1 600); do
   grep -q held "$work/holder-says" && break
@@ -102,9 +106,10 @@ left=$(ls -A "$work/held" | tr '\n' ' ')
 # STATUS_CONTROL_C_EXIT (0xC000013A), of which a POSIX shell sees the low 8
 # bits: 0x3A.
 control_c_exit=58
-if [ "$left" == "download.bin offline.bin ramboot.bin " ] && [ "$ended" == "$control_c_exit" ] &&
-   cmp -s "$work/held/download.bin" "$work/original.bin"; then
-  echo "Ctrl+C with a replacement pending: temporary removed, download.bin unchanged, STATUS_CONTROL_C_EXIT"
+if [ "$left" == "$merged download.bin offline.bin ramboot.bin " ] && [ "$ended" == "$control_c_exit" ] &&
+   [ "$(cat "$work/held/$merged")" == "an earlier image" ] &&
+   cmp -s "$work/held/download.bin" "$work/made/download.bin"; then
+  echo "Ctrl+C with a replacement pending: temporary removed, the earlier image unchanged, STATUS_CONTROL_C_EXIT"
 else
   echo "Ctrl+C with a replacement pending left: $left; status $ended, not $control_c_exit" >&2
   status=1
