@@ -263,6 +263,11 @@ bool ends_with_a_failure_message(const RunResult& r) {
     return r.err.rfind("standard output: ", 0) == 0;
 }
 
+// Every stop there comes from a failing call: the reason is given.
+bool says_why(const RunResult& r) {
+    return ends_with_a_failure_message(r) && r.err.find(": ") != Bytes::npos;
+}
+
 // System calls of a run that touch files, and the error each is failed
 // with in turn (EOPNOTSUPP is ENOTSUP, by the name strace knows).
 const std::map<std::string, std::vector<std::string>> file_call_errors = {
@@ -357,9 +362,9 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
         } else if (r.status == 0 && (files != usual_result(small) || now != access ||
                                      r.out != console(usual_run_transcript(small.download)))) {
             lies.push_back(fault + "status 0 without both files right and the whole transcript");
-        } else if (r.status != 0 && (r.status > 255 || !ends_with_a_failure_message(r))) {
+        } else if (r.status != 0 && (r.status > 255 || !says_why(r))) {
             lies.push_back(fault + "status " + std::to_string(r.status) +
-                           " without a failure message");
+                           " without a failure message and its reason");
         } else if (status >= 0 && r.status != status) {
             lies.push_back(fault + "status " + std::to_string(r.status) + ", not " +
                            std::to_string(status));
@@ -474,6 +479,7 @@ struct AccessCase {
     int volume = -1;                       // a Volume::Kind for the folder; -1: a plain folder
     // Beyond the inputs as they were (status != 0) or a whole run's result.
     std::function<void(const fs::path&, std::map<std::string, Bytes>&)> leaves = nullptr;
+    Bytes reason = "";  // on standard error
 };
 
 // Whatever its access rules, volume or links, download.bin stays the file
@@ -529,7 +535,8 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
                                 sizeof capability, 0),
                        0);
          },
-         255, as_line_account},
+         255, as_line_account, -1, nullptr,
+         "./download.bin: a write would clear its file capability\n"},
         {"a folder whose default ACL the file does not carry",
          [&](const fs::path& f) {
              setfacl(f, {"-d", "-m", "u:2005:rw", "."});
@@ -611,7 +618,8 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
              files["download.bin"] = usual_result(small).at("download.bin");
              files["filler"] = read_file(f / "filler");
              files["lost+found"] = "<dir>";
-         }},
+         },
+         "writing a temporary beside " + usual_merged + ": No space left on device\n"},
     };
     for (const auto& c : cases) {
         TempDir scratch;
@@ -634,6 +642,7 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
         }
         const RunResult r = run_command(folder, command);
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
+        EXPECT_TRUE(reason_line(c.reason, r.err)) << c.label;
         EXPECT_EQ(access_of(folder / "download.bin"), before) << c.label;
         auto expected = c.status == 0 ? usual_result(small) : inputs(small);
         if (c.leaves) c.leaves(folder, expected);

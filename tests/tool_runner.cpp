@@ -212,6 +212,17 @@ bool launched() {
     return !env_or("TOLP_LAUNCHER", "").empty();
 }
 
+::testing::AssertionResult reason_line(const Bytes& expected, const Bytes& err) {
+    const std::size_t name_end = expected.find(": ");
+    const bool same = launched() && name_end != Bytes::npos
+                          ? err.rfind(console(expected.substr(0, name_end + 2)), 0) == 0 &&
+                                err.size() > name_end + 4
+                          : err == console(expected);
+    if (same) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "standard error: '" << err << "', expected '" << expected << "'";
+}
+
 bool crlf_console() {
     return env_or("TOLP_CRLF", "0") == "1";
 }

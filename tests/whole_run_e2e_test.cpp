@@ -181,7 +181,8 @@ struct FailureCase {
     std::function<void(const TempDir&, std::map<std::string, Bytes>&)> setup;
     long file_size_limit;
     int status;
-    Bytes tail;  // what follows the stamping transcript
+    Bytes tail;         // what follows the stamping transcript
+    Bytes reason = "";  // on standard error
 };
 
 TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
@@ -200,13 +201,15 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
          remove("offline.bin"),
          -1,
          255,
-         "\nCan not open the path: ./offline.bin \n"},
+         "\nCan not open the path: ./offline.bin \n",
+         "./offline.bin: No such file or directory\n"},
         {"missing ramboot",
          {"off", "", small},
          remove("ramboot.bin"),
          -1,
          255,
-         "\nCan not open the path: ./ramboot.bin \n"},
+         "\nCan not open the path: ./ramboot.bin \n",
+         "./ramboot.bin: No such file or directory\n"},
         {"folder in the way",
          {"off", "ram", small},
          [&name](const TempDir& dir, std::map<std::string, Bytes>& files) {
@@ -215,7 +218,8 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
          },
          -1,
          255,
-         "\nCan not open the path: " + name + " \n"},
+         "\nCan not open the path: " + name + " \n",
+         name + ": not a regular file\n"},
         {"offline too large",
          {pattern_bytes(54249, 52), "ram", small},
          nothing,
@@ -241,6 +245,7 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
                                stamping_transcript(c.images.download.size()) + c.tail;
         EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.label;
         EXPECT_TRUE(same_listing(files, dir.listing())) << c.label;
+        EXPECT_TRUE(reason_line(c.reason, r.err)) << c.label;
     }
 }
 
@@ -311,12 +316,16 @@ struct RewriteFailure {
     bool read_only;
     int status;
     Bytes message;
+    Bytes reason;  // on standard error
 };
 
 TEST(Stamping, AFailedRewriteKeepsTheDownloadImageWhole) {
     const RewriteFailure cases[] = {
-        {"short write", 1500, false, 1, "fwrite file error\xA3\xA1\n"},
-        {"read-only file", -1, true, 255, "\nCan not open the path: ./download.bin \n"},
+        {"a file-size limit below the merged image", 1500, false, 1, "fwrite file error\xA3\xA1\n",
+         merged_name(usual_args[0], reference_checksum(pattern_bytes(3000, 61)), 500) +
+             ": the file-size limit, 1500 bytes, is below its 56248 bytes\n"},
+        {"read-only file", -1, true, 255, "\nCan not open the path: ./download.bin \n",
+         "./download.bin: read-only\n"},
     };
     for (const auto& c : cases) {
         if (c.file_size_limit >= 0 && launched()) {
@@ -341,6 +350,7 @@ TEST(Stamping, AFailedRewriteKeepsTheDownloadImageWhole) {
             {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},
             dir.listing()))
             << c.label;
+        EXPECT_TRUE(reason_line(c.reason, r.err)) << c.label;
     }
 }
 

@@ -71,7 +71,8 @@ bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uin
                 FileError& error) {
     InputFile file = open_input(path_of(path));
     if (file.error != 0) {
-        error.reason = file.error == EINVAL ? "not a regular file" : std::strerror(file.error);
+        // The system's own words (on Windows in the user's language).
+        error.reason = file.code != 0 ? system_reason(file.code) : "not a regular file";
         return false;
     }
     const std::string size = std::to_string(file.size);
@@ -85,7 +86,7 @@ bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uin
     bytes.resize(static_cast<std::size_t>(file.size));
     const std::int64_t got = read_input(file, bytes.data(), bytes.size());
     if (got < 0) {
-        error.reason = "could not read all of its " + size + " bytes";
+        error.reason = "could not read all of its " + size + " bytes: " + system_reason(file.code);
     } else if (static_cast<std::uint64_t>(got) != file.size) {
         error.reason = "changed while it was read: " + size + " bytes when opened";
     }

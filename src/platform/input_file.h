@@ -16,6 +16,10 @@ struct InputFile {
     // When it could not be opened: an errno value (EISDIR for a folder,
     // EINVAL for anything else that is not a regular file).
     int error = 0;
+    // When it could not be opened or read: the system's error code (errno;
+    // GetLastError() on Windows); 0 for a file that is not a regular file
+    // (EISDIR for a folder on POSIX).
+    long code = 0;
 };
 
 // Opens the file once. On Windows, while another program (a virus scanner,

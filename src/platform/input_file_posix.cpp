@@ -24,8 +24,10 @@ InputFile open_input(const fs::path& path) {
     struct stat st {};
     if (fd < 0 || fstat(fd, &st) != 0) {
         file.error = errno;
+        file.code = errno;
     } else if (!S_ISREG(st.st_mode)) {
         file.error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        file.code = S_ISDIR(st.st_mode) ? EISDIR : 0;
     } else {
         file.handle = fd;
         file.size = static_cast<std::uint64_t>(st.st_size);
@@ -46,7 +48,10 @@ std::int64_t read_fully(InputFile& file, std::uint8_t* at, std::size_t size) {
     while (got < size) {
         const ssize_t n = read(fd_of(file), at + got, size - got);
         if (n < 0 && errno == EINTR) continue;
-        if (n < 0) return -1;
+        if (n < 0) {
+            file.code = errno;
+            return -1;
+        }
         if (n == 0) break;
         got += static_cast<std::size_t>(n);
     }

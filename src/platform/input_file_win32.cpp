@@ -45,7 +45,8 @@ InputFile open_input(const fs::path& path) {
     });
     BY_HANDLE_FILE_INFORMATION info{};
     if (h == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(h, &info)) {
-        file.error = errno_of(GetLastError());
+        file.code = static_cast<long>(GetLastError());
+        file.error = errno_of(static_cast<DWORD>(file.code));
     } else if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         file.error = EISDIR;
     } else if (GetFileType(h) != FILE_TYPE_DISK) {
@@ -69,7 +70,10 @@ std::int64_t read_fully(InputFile& file, std::uint8_t* at, std::size_t size) {
     while (got < size) {
         const DWORD want = size - got < 0x40000000 ? static_cast<DWORD>(size - got) : 0x40000000;
         DWORD n = 0;
-        if (!ReadFile(handle_of(file), at + got, want, &n, nullptr)) return -1;
+        if (!ReadFile(handle_of(file), at + got, want, &n, nullptr)) {
+            file.code = static_cast<long>(GetLastError());
+            return -1;
+        }
         if (n == 0) break;
         got += n;
     }

@@ -8,12 +8,30 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "file_failure.h"
+
 enum class ReplaceOutcome {
     replaced,
     cannot_open,  // not replaceable, or the temporary could not be made or renamed
     short_write,  // the new contents could not be written in full
     not_flushed,  // they could not be flushed to disk (before the rename: nothing changed;
                   // after it: replaced, but not known to be on disk)
+};
+
+// Where a replacement stopped.
+enum class ReplaceStep {
+    target,        // what is at the name: not to be replaced
+    folder,        // the folder could not be opened
+    temporary,     // a temporary beside it could not be made, written or flushed
+    access,        // the temporary could not take the target's access rules
+    rename,        // it could not be renamed over the name
+    rename_flush,  // the rename could not be flushed
+};
+
+struct ReplaceResult {
+    ReplaceOutcome outcome = ReplaceOutcome::replaced;
+    ReplaceStep step = ReplaceStep::target;
+    FileFailure failure;
 };
 
 // Replaces the file at `path` with `size` bytes: they go to a temporary
@@ -33,7 +51,7 @@ enum class ReplaceOutcome {
 // folders) but for an I/O error, through the whole file system (Linux's
 // syncfs; sync elsewhere); on Windows by MOVEFILE_WRITE_THROUGH. A FUSE
 // file system may not pass a flush on to its storage.
-ReplaceOutcome replace_file(const std::filesystem::path& path, const std::uint8_t* bytes,
-                            std::size_t size);
+ReplaceResult replace_file(const std::filesystem::path& path, const std::uint8_t* bytes,
+                           std::size_t size);
 
 #endif

@@ -44,11 +44,23 @@ struct Target {
     struct stat st {};
 };
 
-bool inspect_target(Target& t) {
-    if (lstat(t.path.c_str(), &t.st) != 0) return errno == ENOENT;
+bool inspect_target(Target& t, FileFailure& failure) {
+    if (lstat(t.path.c_str(), &t.st) != 0) {
+        failure.error = errno;
+        return errno == ENOENT;
+    }
     if (S_ISLNK(t.st.st_mode)) return true;
     t.exists = true;
-    return S_ISREG(t.st.st_mode) && (t.st.st_mode & 0222) != 0 && access(t.path.c_str(), W_OK) == 0;
+    if (!S_ISREG(t.st.st_mode)) {
+        failure.refusal = Refusal::not_regular;
+    } else if ((t.st.st_mode & 0222) == 0) {
+        failure.refusal = Refusal::read_only;
+    } else if (access(t.path.c_str(), W_OK) != 0) {
+        failure.error = errno;
+    } else {
+        return true;
+    }
+    return false;
 }
 
 // The folder is opened before anything is written, so that a folder that
@@ -200,38 +212,52 @@ bool make_rename_durable(int folder, int file) {
 #endif
 }
 
+ReplaceResult stopped(ReplaceOutcome outcome, ReplaceStep step, long error = errno) {
+    return {outcome, step, {error, Refusal::none}};
+}
+
 // Fills the temporary, gives it the target's access, flushes both in one
 // flush and renames it into place. Unless it was renamed, the temporary is
 // still there for the caller to discard.
-ReplaceOutcome fill_and_rename(const Temporary& temp, const Target& target,
-                               const std::uint8_t* bytes, std::size_t size) {
-    if (!write_fully(temp.fd, bytes, size)) return ReplaceOutcome::short_write;
-    if (target.exists && !carry_access(temp.fd, target)) return ReplaceOutcome::cannot_open;
-    if (fsync(temp.fd) != 0) return ReplaceOutcome::not_flushed;
-    if (!rename_into_place(temp, target.path)) return ReplaceOutcome::cannot_open;
-    return ReplaceOutcome::replaced;
+ReplaceResult fill_and_rename(const Temporary& temp, const Target& target,
+                              const std::uint8_t* bytes, std::size_t size) {
+    if (!write_fully(temp.fd, bytes, size)) {
+        return stopped(ReplaceOutcome::short_write, ReplaceStep::temporary);
+    }
+    if (target.exists && !carry_access(temp.fd, target)) {
+        return stopped(ReplaceOutcome::cannot_open, ReplaceStep::access);
+    }
+    if (fsync(temp.fd) != 0) return stopped(ReplaceOutcome::not_flushed, ReplaceStep::temporary);
+    if (!rename_into_place(temp, target.path)) {
+        return stopped(ReplaceOutcome::cannot_open, ReplaceStep::rename);
+    }
+    return {};
 }
 
 }  // namespace
 
-ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
+ReplaceResult replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
     Target target;
     target.path = path;
-    if (!inspect_target(target)) return ReplaceOutcome::cannot_open;
+    ReplaceResult result{ReplaceOutcome::cannot_open, ReplaceStep::target, {}};
+    if (!inspect_target(target, result.failure)) return result;
     const int folder = open_folder(target.path);
-    if (folder == -1) return ReplaceOutcome::cannot_open;
+    if (folder == -1) return stopped(ReplaceOutcome::cannot_open, ReplaceStep::folder);
     Temporary temp;
-    ReplaceOutcome outcome = ReplaceOutcome::cannot_open;
-    if (create_temporary(target, temp)) {
-        outcome = fill_and_rename(temp, target, bytes, size);
-        if (outcome != ReplaceOutcome::replaced) {
+    if (!create_temporary(target, temp)) {
+        result = stopped(ReplaceOutcome::cannot_open, ReplaceStep::temporary);
+    } else {
+        result = fill_and_rename(temp, target, bytes, size);
+        if (result.outcome != ReplaceOutcome::replaced) {
             discard(temp);
         } else {
             // Replaced: from here on nothing can undo it.
-            if (!make_rename_durable(folder, temp.fd)) outcome = ReplaceOutcome::not_flushed;
+            if (!make_rename_durable(folder, temp.fd)) {
+                result = stopped(ReplaceOutcome::not_flushed, ReplaceStep::rename_flush);
+            }
             close(temp.fd);
         }
     }
     if (folder >= 0) close(folder);
-    return outcome;
+    return result;
 }

@@ -28,10 +28,12 @@ bool write_fully(HANDLE h, const std::uint8_t* bytes, std::size_t size) {
 // An existing target must be a file that is not marked read-only. Another
 // program (or another run renaming over it) may hold it for a moment, so
 // there is no trial open: the rename retries that.
-bool target_replaceable(const fs::path& target) {
+bool target_replaceable(const fs::path& target, FileFailure& failure) {
     const DWORD attributes = GetFileAttributesW(target.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
-    return (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) == 0;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) failure.refusal = Refusal::not_regular;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) failure.refusal = Refusal::read_only;
+    return failure.refusal == Refusal::none;
 }
 
 // Shared for deletion, so that Ctrl+C can remove it while it is open.
@@ -69,26 +71,37 @@ bool rename_into_place(const fs::path& temp, const fs::path& target) {
     });
 }
 
+ReplaceResult stopped(ReplaceOutcome outcome, ReplaceStep step, DWORD error) {
+    return {outcome, step, {static_cast<long>(error), Refusal::none}};
+}
+
 }  // namespace
 
 // The new file gets its folder's inherited access rules: an explicit ACL of
 // the target's own is not carried over. A symbolic link at `path` is
 // replaced by the file itself, as MoveFileExW does.
-ReplaceOutcome replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
-    if (!target_replaceable(path)) return ReplaceOutcome::cannot_open;
+ReplaceResult replace_file(const fs::path& path, const std::uint8_t* bytes, std::size_t size) {
+    ReplaceResult refused{ReplaceOutcome::cannot_open, ReplaceStep::target, {}};
+    if (!target_replaceable(path, refused.failure)) return refused;
     fs::path temp;
     HANDLE h = create_temporary(path, temp);
-    if (h == INVALID_HANDLE_VALUE) return ReplaceOutcome::cannot_open;
+    if (h == INVALID_HANDLE_VALUE) {
+        return stopped(ReplaceOutcome::cannot_open, ReplaceStep::temporary, GetLastError());
+    }
     const bool written = write_fully(h, bytes, size);
     const bool flushed = written && FlushFileBuffers(h) != 0;
+    const DWORD error = GetLastError();
     const bool closed = CloseHandle(h) != 0;
     if (!written || !flushed || !closed) {
+        const DWORD why = !written || !flushed ? error : GetLastError();
         remove_pending_temporary();
-        return written ? ReplaceOutcome::not_flushed : ReplaceOutcome::short_write;
+        return stopped(written ? ReplaceOutcome::not_flushed : ReplaceOutcome::short_write,
+                       ReplaceStep::temporary, why);
     }
     if (!rename_into_place(temp, path)) {
+        const DWORD why = GetLastError();
         remove_pending_temporary();
-        return ReplaceOutcome::cannot_open;
+        return stopped(ReplaceOutcome::cannot_open, ReplaceStep::rename, why);
     }
-    return ReplaceOutcome::replaced;
+    return {};
 }

@@ -16,6 +16,8 @@
 #include <cstdint>
 #include <filesystem>
 
+#include "file_failure.h"
+
 enum class UpdateOutcome {
     updated,      // written, flushed, and the path still names the file, as expected
     cannot_open,  // missing, not a regular file, read-only, or not to be written (set-id,
@@ -28,9 +30,7 @@ enum class UpdateOutcome {
 
 struct UpdateResult {
     UpdateOutcome outcome = UpdateOutcome::updated;
-    // The system's error code behind a failed call (errno; GetLastError() on
-    // Windows); 0 where the file itself is the reason.
-    long error = 0;
+    FileFailure failure;
 };
 
 // The file at `path` (the file a symbolic link names) must hold `contents`,

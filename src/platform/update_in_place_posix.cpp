@@ -15,26 +15,21 @@ namespace fs = std::filesystem;
 namespace {
 
 UpdateResult failed(UpdateOutcome outcome, long error = errno) {
-    return {outcome, error};
+    return {outcome, {error, Refusal::none}};
 }
 
 // A file the update may write: a regular file with a write bit, and none of
 // what a write would clear (the set-id bits, a file capability). `st` is
 // what the open file is.
-bool writable_as_it_is(int fd, struct stat& st, long& error) {
-    if (fstat(fd, &st) != 0) {
-        error = errno;
-        return false;
-    }
-    error = 0;
-    if (!S_ISREG(st.st_mode) || (st.st_mode & 0222) == 0 || (st.st_mode & (S_ISUID | S_ISGID))) {
-        return false;
-    }
-    if (fgetxattr(fd, "security.capability", nullptr, 0) >= 0) return false;
+FileFailure writable_as_it_is(int fd, struct stat& st) {
+    if (fstat(fd, &st) != 0) return {errno, Refusal::none};
+    if (!S_ISREG(st.st_mode)) return {0, Refusal::not_regular};
+    if ((st.st_mode & 0222) == 0) return {0, Refusal::read_only};
+    if ((st.st_mode & (S_ISUID | S_ISGID)) != 0) return {0, Refusal::set_id};
+    if (fgetxattr(fd, "security.capability", nullptr, 0) >= 0) return {0, Refusal::capability};
     // No such attribute, or a file system without attributes: none to lose.
-    if (errno == ENODATA || errno == ENOTSUP) return true;
-    error = errno;
-    return false;
+    if (errno == ENODATA || errno == ENOTSUP) return {};
+    return {errno, Refusal::none};
 }
 
 // Whether `piece` (`n` bytes of the file from `at`) holds `contents` there
@@ -101,16 +96,18 @@ UpdateResult update_open_file(int fd, const fs::path& path, const std::uint8_t* 
                               bool (*may_differ)(std::size_t)) {
     long error = 0;
     struct stat open_file {};
-    if (!writable_as_it_is(fd, open_file, error)) {
-        return failed(UpdateOutcome::cannot_open, error);
+    const FileFailure unwritable = writable_as_it_is(fd, open_file);
+    if (unwritable.error != 0 || unwritable.refusal != Refusal::none) {
+        return {UpdateOutcome::cannot_open, unwritable};
     }
     if (!holds(fd, contents, size, may_differ, error)) {
-        return failed(error != 0 ? UpdateOutcome::cannot_open : UpdateOutcome::changed, error);
+        if (error != 0) return failed(UpdateOutcome::cannot_open, error);
+        return {UpdateOutcome::changed, {0, Refusal::changed}};
     }
     if (!write_at(fd, contents, from, to)) return failed(UpdateOutcome::short_write);
     if (flush(fd) != 0) return failed(UpdateOutcome::not_flushed);
     if (!holds(fd, contents, size, may_differ, error) || !still_named(path, open_file)) {
-        return failed(UpdateOutcome::replaced, error);
+        return {UpdateOutcome::replaced, {error, Refusal::changed}};
     }
     return {};
 }

@@ -11,7 +11,11 @@ namespace fs = std::filesystem;
 namespace {
 
 UpdateResult failed(UpdateOutcome outcome, DWORD error = GetLastError()) {
-    return {outcome, static_cast<long>(error)};
+    return {outcome, {static_cast<long>(error), Refusal::none}};
+}
+
+UpdateResult refused(UpdateOutcome outcome, Refusal refusal) {
+    return {outcome, {0, refusal}};
 }
 
 OVERLAPPED at_offset(std::size_t offset) {
@@ -71,9 +75,12 @@ bool write_at(HANDLE h, const std::uint8_t* bytes, std::size_t from, std::size_t
 UpdateResult update_open_file(HANDLE h, const std::uint8_t* contents, std::size_t size,
                               std::size_t from, std::size_t to, bool (*may_differ)(std::size_t)) {
     DWORD error = 0;
-    if (GetFileType(h) != FILE_TYPE_DISK) return failed(UpdateOutcome::cannot_open, 0);
+    if (GetFileType(h) != FILE_TYPE_DISK) {
+        return refused(UpdateOutcome::cannot_open, Refusal::not_regular);
+    }
     if (!holds(h, contents, size, may_differ, error)) {
-        return failed(error != 0 ? UpdateOutcome::cannot_open : UpdateOutcome::changed, error);
+        if (error != 0) return failed(UpdateOutcome::cannot_open, error);
+        return refused(UpdateOutcome::changed, Refusal::changed);
     }
     if (!write_at(h, contents, from, to)) return failed(UpdateOutcome::short_write);
     // Never tried again: a second flush may report success for data that
@@ -81,7 +88,9 @@ UpdateResult update_open_file(HANDLE h, const std::uint8_t* contents, std::size_
     if (!FlushFileBuffers(h)) return failed(UpdateOutcome::not_flushed);
     // Nothing could rename over the file or delete it while it was open;
     // another program sharing writes could still have changed its bytes.
-    if (!holds(h, contents, size, may_differ, error)) return failed(UpdateOutcome::replaced, error);
+    if (!holds(h, contents, size, may_differ, error)) {
+        return {UpdateOutcome::replaced, {static_cast<long>(error), Refusal::changed}};
+    }
     return {};
 }
 
@@ -92,8 +101,11 @@ UpdateResult update_in_place(const fs::path& path, const std::uint8_t* contents,
                              bool (*may_differ)(std::size_t offset)) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return failed(UpdateOutcome::cannot_open);
-    if ((attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) {
-        return failed(UpdateOutcome::cannot_open, 0);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return refused(UpdateOutcome::cannot_open, Refusal::not_regular);
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        return refused(UpdateOutcome::cannot_open, Refusal::read_only);
     }
     HANDLE h = INVALID_HANDLE_VALUE;
     retry_while_held([&] {

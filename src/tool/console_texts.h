@@ -119,8 +119,22 @@ inline constexpr char cannot_flush[] = "\nCan not flush the path: %s \n";
 // Reasons, on standard error as "NAME: REASON": what could not be used,
 // and why, in the system's words or these.
 inline constexpr char standard_output[] = "standard output";
+inline constexpr char changed_before_stamp[] = "another program changed it during the run";
 inline constexpr char changed_after_stamp[] =
     "another program replaced or changed it during the run; copy download.bin again";
+inline constexpr char length_changed[] = "its length changed while it was read";
+inline constexpr char not_regular[] = "not a regular file";
+inline constexpr char read_only[] = "read-only";
+inline constexpr char set_id[] = "a write would clear its set-user-ID or set-group-ID bit";
+inline constexpr char capability[] = "a write would clear its file capability";
+inline constexpr char size_limit[] = "the file-size limit, %llu bytes, is below its %llu bytes";
+inline constexpr char no_memory[] = "not enough memory for its %llu bytes";
+// Where a replacement of the file %s stopped.
+inline constexpr char folder_of[] = "the folder of %s";
+inline constexpr char temporary_beside[] = "writing a temporary beside %s";
+inline constexpr char access_of[] = "giving a temporary the access rules of %s";
+inline constexpr char renaming_over[] = "renaming a temporary over %s";
+inline constexpr char flushing_rename[] = "flushing the rename of %s";
 
 // Help and version: what --help (or -h) and --version print, the only
 // calls that print no argument count and never wait. It reads:

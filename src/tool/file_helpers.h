@@ -39,8 +39,14 @@ void write_bin(const char* path, const std::uint8_t* buf, std::size_t size);
 // status 1.
 void update_bin(const char* path, const std::uint8_t* buf, std::size_t size);
 
-// A file-size limit below `size` bytes would cut a file short: "fwrite file
-// error", status 1, before anything is written.
-void check_size_allowed(std::uint64_t size);
+// A file-size limit below `size` bytes would cut the file at `path` short:
+// "fwrite file error", status 1, before anything is written.
+void check_size_allowed(const char* path, std::uint64_t size);
+
+// Every stop that comes from the system says why on standard error first,
+// as "NAME: REASON" (reason lines, in the system's words where it gave
+// them): each failure of open_bin (but the download image's, which has
+// "Error opening file: REASON"), read_bin (but "file too large"),
+// write_bin, update_bin and check_size_allowed.
 
 #endif

@@ -18,7 +18,7 @@ void stamp_download(RunContext& ctx) {
     say(text::stamped_length_detail, ctx.buf[length_offset], static_cast<int>(length));
     compose_file_name(ctx.new_file_name, ctx.p, ctx.file_sumcheck, ctx.burn_times);
     // Nothing is written unless the merged image may be written whole too.
-    check_size_allowed(merged_size(ctx.bin_size));
+    check_size_allowed(ctx.new_file_name, merged_size(ctx.bin_size));
     update_bin(download_image.path, ctx.buf, ctx.bin_size);
     say(text::stamp_done);
 }

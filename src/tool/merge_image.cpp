@@ -12,9 +12,10 @@ namespace {
 
 // Obtained without exceptions, so a lack of memory is reported like every
 // other stop.
-std::unique_ptr<std::uint8_t[]> allocate(std::size_t size) {
+std::unique_ptr<std::uint8_t[]> allocate(const char* file_name, std::size_t size) {
     std::unique_ptr<std::uint8_t[]> b(new (std::nothrow) std::uint8_t[size]);
     if (!b) {
+        say_reason(file_name, formatted(text::no_memory, static_cast<unsigned long long>(size)));
         say(text::merge_no_memory);
         stop(-3);
     }
@@ -33,7 +34,7 @@ std::size_t read_into_place(const InputImage& input, std::uint8_t* at, std::size
 
 void merge_file(const char* file_name, const std::uint8_t* download, std::uint32_t bin_size) {
     const std::size_t total = merged_size(bin_size);
-    const auto merged = allocate(total);
+    const auto merged = allocate(file_name, total);
     lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
     write_bin(file_name, merged.get(), total);
     say(text::merge_done);

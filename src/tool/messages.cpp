@@ -66,11 +66,21 @@ void say_error(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     va_end(values);
 }
 
-void say_reason(const char* name, const char* reason) {
+void say_reason(const std::string& name, const std::string& reason) {
     // The system's words are UTF-8 (on Windows in the user's language), as
     // are the names, which are plain ASCII.
-    const std::string line = std::string(name) + ": " + reason + "\n";
+    const std::string line = name + ": " + reason + "\n";
     write_message(Stream::err, line.data(), line.size(), Encoding::utf8);
+}
+
+std::string formatted(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
+    char text[256];
+    std::va_list values;
+    va_start(values, format);
+    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
+    std::vsnprintf(text, sizeof text, format, values);
+    va_end(values);
+    return text;
 }
 
 void stop(int status) {

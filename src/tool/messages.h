@@ -7,6 +7,8 @@
 #ifndef TOLP_MESSAGES_H
 #define TOLP_MESSAGES_H
 
+#include <string>
+
 #include "printf_format.h"
 
 // printf-style, formatted on the stack: no heap for any line but one over
@@ -15,7 +17,10 @@ void say(const char* format, ...) TOLP_PRINTF(1, 2);
 void say_error(const char* format, ...) TOLP_PRINTF(1, 2);
 
 // "NAME: REASON" on standard error.
-void say_reason(const char* name, const char* reason);
+void say_reason(const std::string& name, const std::string& reason);
+
+// printf into a string.
+std::string formatted(const char* format, ...) TOLP_PRINTF(1, 2);
 
 // The message has been printed (a failed replacement has already removed
 // its temporary). Makes all output visible, waits for one character from
