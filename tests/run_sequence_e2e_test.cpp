@@ -16,6 +16,8 @@ struct CallCase {
     int status;
     // Standard output on a terminal with this locale; otherwise a pipe.
     const char* terminal_locale = nullptr;
+    Bytes err = "";               // standard error
+    bool terminal_input = false;  // standard input on a terminal
 };
 
 const char* const utf8_locale = "C.UTF-8";
@@ -30,6 +32,15 @@ TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
         // locale's terminal, like a pipe, the GBK bytes.
         {{}, fmt(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8, 255, utf8_locale},
         {{}, fmt(text::arg_count, 0) + text::need_mac_and_count, 255, "C"},
+        // A UTF-8 locale this machine does not have: the terminal reads UTF-8.
+        {{}, fmt(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8, 255, "xx_XX.UTF-8"},
+        // Waiting at a keyboard, the message in a file: said on the screen.
+        {{},
+         fmt(text::arg_count, 0) + text::need_mac_and_count,
+         255,
+         nullptr,
+         text::waiting_for_enter,
+         true},
         {{"--help"}, text::usage, 0},
         {{"-h"}, text::usage, 0},
         {{"--help"}, text::usage_utf8, 0, utf8_locale},
@@ -39,7 +50,7 @@ TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
         const std::string label = "with " + std::to_string(c.args.size()) + " argument(s) " +
                                   (c.args.empty() ? "" : c.args[0]) + " on " +
                                   (c.terminal_locale ? c.terminal_locale : "a pipe");
-        if (c.terminal_locale != nullptr && launched()) {
+        if ((c.terminal_locale != nullptr || c.terminal_input) && launched()) {
             std::cout << "case " << label << " skipped: the Windows console is checked in tmux\n";
             continue;
         }
@@ -47,10 +58,11 @@ TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
         dir.write("download.bin", "keep");
         RunOptions shown;
         shown.terminal_locale = c.terminal_locale;
+        shown.terminal_input = c.terminal_input;
         const RunResult r = run_tool(dir.path(), c.args, shown);
         EXPECT_EQ(r.status, c.status) << label;
         EXPECT_TRUE(same_bytes(console(c.transcript), r.out)) << label;
-        EXPECT_EQ(r.err, "") << label;
+        EXPECT_EQ(r.err, console(c.err)) << label;
         EXPECT_TRUE(same_listing({{"download.bin", "keep"}}, dir.listing())) << label;
     }
 }

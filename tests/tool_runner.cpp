@@ -305,7 +305,9 @@ RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions option
         full = {declared_program("prlimit"), "--fsize=" + std::to_string(options.file_size), "--"};
         full.insert(full.end(), cmd.begin(), cmd.end());
     }
-    int in = open("/dev/null", O_RDONLY | O_CLOEXEC);
+    Ends keyboard = options.terminal_input ? terminal_ends() : Ends{};
+    if (keyboard.read >= 0 && ::write(keyboard.read, "\n", 1) != 1) close_fd(keyboard.read);
+    int in = options.terminal_input ? keyboard.write : open("/dev/null", O_RDONLY | O_CLOEXEC);
     Ends out = output_for(options), err = pipe_ends();
     const pid_t pid =
         spawn(dir, full, {in, out.write, err.write}, launched() && options.file_size >= 0,
@@ -325,6 +327,7 @@ RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions option
     bool killed = false;
     r.status = status_of(wait_for(pid, r.timed_out ? 0 : run_timeout_seconds, &killed));
     r.timed_out = r.timed_out || killed;
+    close_fd(keyboard.read);
     return r;
 }
 

@@ -33,6 +33,9 @@ struct RunOptions {
     // Standard output on a pseudo-terminal (passing bytes unchanged), with
     // LC_ALL set to this locale; null: a pipe and the test's own locale.
     const char* terminal_locale = nullptr;
+    // Standard input on a pseudo-terminal, Enter typed ahead; otherwise an
+    // empty file.
+    bool terminal_input = false;
 };
 
 using Command = std::vector<std::string>;

@@ -5,7 +5,8 @@
 // --sources, every byte against the image that DIR's offline.bin, ramboot.bin
 // and download.bin make. Reads only; writes nothing. Status 0: all
 // consistent; 1: some check failed; 2: an image or a source could not be
-// read, is too short or too large, or the call was wrong.
+// read, is too short or too large, the report could not be written, or the
+// call was wrong.
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -26,11 +27,18 @@ enum Status { consistent = 0, inconsistent = 1, unusable = 2 };
 
 constexpr char usage[] =
     "usage: Tolp_image_check [--sources DIR] [--json] IMAGE...\n"
-    "       Tolp_image_check --help | --version\n"
+    "       Tolp_image_check --help | -h | --version\n"
     "Checks merged images made by Tolp_mac_tool. With --sources, DIR holds the\n"
     "offline.bin, ramboot.bin and download.bin (original or stamped) the images\n"
     "were made from, and every byte is compared. --json writes one JSON array.\n"
-    "Status: 0 all consistent, 1 a check failed, 2 a file could not be used.\n";
+    "Status:\n"
+    "  0  every image is consistent\n"
+    "  1  some check failed: an image is not what its name and its own fields say,\n"
+    "     or (with --sources) not what its sources make\n"
+    "  2  an image or a source could not be read, changed while it was read, or is\n"
+    "     too short or too large; the report could not be written; not enough\n"
+    "     memory; or a wrong call (an unknown option, --sources without a folder,\n"
+    "     no image)\n";
 
 struct Options {
     std::string sources;  // empty: no --sources
@@ -175,7 +183,7 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
 
 // Runs the call; the status.
 int check_all(const std::vector<std::string>& args) {
-    if (args.size() == 2 && args[1] == "--help") {
+    if (args.size() == 2 && (args[1] == "--help" || args[1] == "-h")) {
         out(usage);
         return consistent;
     }

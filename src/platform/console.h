@@ -11,7 +11,7 @@
 #include <cstddef>
 #include <string>
 
-enum class Stream { out, err };
+enum class Stream { in, out, err };
 
 // The encoding of a message's text: the tool's GBK (code page 936) texts,
 // or UTF-8 (the checker's reports, and the tool's twins on a terminal that
@@ -28,9 +28,15 @@ bool output_written(long& error);
 // on Windows), as UTF-8 text.
 std::string system_reason(long error);
 
+// Whether `stream` is a terminal (on Windows a console).
+bool is_terminal(Stream stream);
+
 // Whether `stream` is a POSIX terminal whose locale reads UTF-8
-// (setlocale(LC_CTYPE, "") and nl_langinfo(CODESET)): the tool writes its
-// texts there in UTF-8. Never on Windows, whose console gets UTF-16.
+// (setlocale(LC_CTYPE, "") and nl_langinfo(CODESET)) or, where that locale
+// is not installed, whose environment names UTF-8 (the first of LC_ALL,
+// LC_CTYPE and LANG that is set ends in ".UTF-8" or ".utf8", the rule
+// terminal multiplexers use): the tool writes its texts there in UTF-8.
+// Never on Windows, whose console gets UTF-16.
 bool reads_utf8(Stream stream);
 
 #endif

@@ -1,6 +1,7 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include <langinfo.h>
@@ -14,6 +15,22 @@ std::FILE* stream_of(Stream stream) {
     return stream == Stream::out ? stdout : stderr;
 }
 
+bool ends_with(const char* text, const char* end) {
+    const std::size_t n = std::strlen(text), m = std::strlen(end);
+    return n >= m && std::strcmp(text + n - m, end) == 0;
+}
+
+// The character set the environment names, where no locale says it.
+bool environment_names_utf8() {
+    for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && *value != '\0') {
+            return ends_with(value, ".UTF-8") || ends_with(value, ".utf8");
+        }
+    }
+    return false;
+}
+
 // The first error a write to standard output met.
 int output_error = 0;
 
@@ -22,7 +39,8 @@ int output_error = 0;
 bool locale_reads_utf8() {
     static const bool utf8 = [] {
         const bool found = std::setlocale(LC_CTYPE, "") != nullptr;
-        const bool is_utf8 = found && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+        const bool is_utf8 =
+            found ? std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0 : environment_names_utf8();
         std::setlocale(LC_CTYPE, "C");
         return is_utf8;
     }();
@@ -47,7 +65,12 @@ std::string system_reason(long error) {
     return std::strerror(static_cast<int>(error));
 }
 
+bool is_terminal(Stream stream) {
+    static const bool terminal[3] = {isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1,
+                                     isatty(STDERR_FILENO) == 1};
+    return terminal[static_cast<int>(stream)];
+}
+
 bool reads_utf8(Stream stream) {
-    static const bool terminal[2] = {isatty(STDOUT_FILENO) == 1, isatty(STDERR_FILENO) == 1};
-    return terminal[stream == Stream::out ? 0 : 1] && locale_reads_utf8();
+    return is_terminal(stream) && locale_reads_utf8();
 }

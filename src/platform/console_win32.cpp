@@ -20,7 +20,8 @@ DWORD output_error = 0;
 
 // The console behind `stream`, or null when it is redirected.
 HANDLE console_of(Stream stream) {
-    HANDLE h = GetStdHandle(stream == Stream::out ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+    const DWORD which[3] = {STD_INPUT_HANDLE, STD_OUTPUT_HANDLE, STD_ERROR_HANDLE};
+    HANDLE h = GetStdHandle(which[static_cast<int>(stream)]);
     DWORD mode = 0;
     return h != INVALID_HANDLE_VALUE && h != nullptr && GetConsoleMode(h, &mode) != 0 ? h : nullptr;
 }
@@ -79,6 +80,10 @@ std::string system_reason(long error) {
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), text.data(), size,
                         nullptr, nullptr);
     return text;
+}
+
+bool is_terminal(Stream stream) {
+    return console_of(stream) != nullptr;
 }
 
 bool reads_utf8(Stream /*stream*/) {

@@ -116,6 +116,15 @@ inline constexpr char too_large[] =
     "file too large: %s is %llu bytes, limit %llu bytes !\n";
 inline constexpr char cannot_flush[] = "\nCan not flush the path: %s \n";
 
+// On standard error when a stop waits for Enter on a terminal while its
+// message went elsewhere (a file): "Tolp_mac_tool: 按回车键结束 / waiting
+// for Enter" (press Enter to end).
+inline constexpr char waiting_for_enter[] =
+    "Tolp_mac_tool: \xB0\xB4\xBB\xD8\xB3\xB5\xBC\xFC\xBD\xE1\xCA\xF8" " / waiting for Enter\n";
+inline constexpr char waiting_for_enter_utf8[] =
+    "Tolp_mac_tool: \xE6\x8C\x89\xE5\x9B\x9E\xE8\xBD\xA6\xE9\x94\xAE\xE7\xBB\x93\xE6\x9D"
+    "\x9F / waiting for Enter\n";
+
 // Reasons, on standard error as "NAME: REASON": what could not be used,
 // and why, in the system's words or these.
 inline constexpr char standard_output[] = "standard output";
@@ -282,6 +291,7 @@ inline constexpr Twin twins[] = {
     {echo_count, echo_count_utf8},
     {short_write, short_write_utf8},
     {usage, usage_utf8},
+    {waiting_for_enter, waiting_for_enter_utf8},
 };
 
 }  // namespace text

@@ -87,6 +87,9 @@ void stop(int status) {
     // Standard output is fully buffered when it is not a terminal: flush so
     // that a script sees the message while the tool waits.
     std::fflush(stdout);
+    // An operator at the keyboard whose screen did not get the message
+    // must not think the tool hangs.
+    if (is_terminal(Stream::in) && !is_terminal(Stream::out)) say_error(text::waiting_for_enter);
     std::getchar();
     end_run(status);
 }
