@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <random>
 #include <sstream>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -133,3 +135,34 @@ std::string hex_window(const Bytes& b, std::size_t at) {
     if (problems.str().empty()) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << "folder contents differ:" << problems.str();
 }
+
+namespace {
+
+// Appends "skipped: SUITE.NAME: REASON" for each skipped test to the file
+// TOLP_SKIP_LOG names, one write each, so that programs running side by
+// side never mix their lines.
+class SkipLog : public ::testing::EmptyTestEventListener {
+    void OnTestEnd(const ::testing::TestInfo& test) override {
+        const char* log = std::getenv("TOLP_SKIP_LOG");
+        const ::testing::TestResult& result = *test.result();
+        if (log == nullptr || !result.Skipped()) return;
+        std::string why;
+        for (int k = 0; k < result.total_part_count(); ++k) {
+            if (result.GetTestPartResult(k).skipped()) why = result.GetTestPartResult(k).message();
+        }
+        std::string line = std::string("skipped: ") + test.test_suite_name() + "." + test.name() +
+                           ": " + (why.empty() ? "no reason given" : why);
+        std::replace(line.begin(), line.end(), '\n', ' ');
+        line += "\n";
+        const int fd = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        if (fd >= 0 && write(fd, line.data(), line.size()) < 0) std::perror(log);
+        if (fd >= 0) close(fd);
+    }
+};
+
+[[maybe_unused]] const bool skip_log_listening = [] {
+    ::testing::UnitTest::GetInstance()->listeners().Append(new SkipLog);
+    return true;
+}();
+
+}  // namespace

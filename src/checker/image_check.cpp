@@ -27,8 +27,7 @@ std::string hex_of_little_endian32(std::uint32_t v) {
 }
 
 // printf into a string of at most `size` - 1 bytes.
-std::string formatted(std::size_t size, const char* format, std::va_list values)
-    TOLP_PRINTF(2, 0);
+std::string formatted(std::size_t size, const char* format, std::va_list values) TOLP_PRINTF(2, 0);
 std::string formatted(std::size_t size, const char* format, std::va_list values) {
     std::vector<char> buf(size);
     // `values` was started by the caller, which the analyzer does not follow.

@@ -97,7 +97,7 @@ void stop(int status) {
 void end_run(int status) {
     long error = 0;
     if (!output_written(error)) {
-        say_reason(text::standard_output, system_reason(error).c_str());
+        say_reason(text::standard_output, system_reason(error));
         if (status == 0) status = 1;
     }
     std::exit(status);
