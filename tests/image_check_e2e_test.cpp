@@ -94,7 +94,8 @@ struct Damage {
     RunOptions run = {};       // standard output on a full device
     // Done to the file while the checker reads it (held at its first read).
     std::function<void(const TempDir&, const std::string&)> while_reading = nullptr;
-    const char* native_only = nullptr;  // why the row needs the native build
+    const char* native_only = nullptr;     // why the row needs the native build
+    std::vector<std::string> faults = {};  // strace's options failing the checker's calls
 };
 
 // The checker on `args` in `dir`; `act` done while it is held at its first
@@ -298,6 +299,17 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          {},
          nullptr,
          "a POSIX file name of any bytes"},
+        // A lone continuation byte; U+0080, U+00BF, U+0800 and U+FF21 (the
+        // bounds of lead and second bytes) stay.
+        {"a name with UTF-8 at its bounds, as JSON",
+         damaged(nullptr, "a\x80\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1.bin"),
+         {"--json"},
+         0,
+         "\"path\": \"a\xEF\xBF\xBD\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1.bin\"",
+         "",
+         {},
+         nullptr,
+         "a POSIX file name of any bytes"},
         {"a name with a quote and a backslash, as JSON",
          damaged(nullptr, "q\"\\.bin"),
          {"--json"},
@@ -358,6 +370,17 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
              std::ofstream(dir / file, std::ios::binary | std::ios::app) << "more";
          },
          "strace holds the native checker at its read"},
+        // Refused early in a long report, whose last flush goes through.
+        {"a write error early in a long report",
+         damaged(nullptr),
+         {"--json", "--sources", "original", made_name, made_name, made_name},
+         2,
+         "\n]\n",
+         "Tolp_image_check: cannot write the report: write error\n",
+         {},
+         nullptr,
+         "strace fails the native checker's write",
+         {"-e", "trace=write", "-e", "inject=write:error=EIO:when=1"}},
     };
     for (const auto& c : cases) {
         if (c.native_only != nullptr && launched()) {
@@ -369,14 +392,15 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
         std::vector<std::string> args = c.options;
         const std::string file = c.make(dir);
         args.push_back(file);
-        if (c.while_reading && declared_program("strace").empty()) {
+        if ((c.while_reading || !c.faults.empty()) && declared_program("strace").empty()) {
             std::cout << "case '" << c.label << "' skipped: strace is not installed\n";
             continue;
         }
         const RunResult r =
             c.while_reading
                 ? check_while_reading(dir, args, file, [&] { c.while_reading(dir, file); })
-                : run_checker(dir.path(), args, c.run);
+            : c.faults.empty() ? run_checker(dir.path(), args, c.run)
+                               : run_command(dir.path(), traced(c.faults, checker_command(args)));
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
         EXPECT_TRUE(valid_utf8(r.out)) << c.label;
         // Nothing expected means nothing written.
