@@ -1,6 +1,7 @@
-# Makes the release zip: NAME/ holding both Windows executables, the README
-# and SHA256SUMS, in a fixed order with fixed times (SOURCE_DATE_EPOCH), so
-# that two builds of one commit give the same bytes. Needs zip and touch.
+# Makes the release zip: NAME/ holding both Windows executables, the README,
+# the changes and SHA256SUMS, in a fixed order with fixed times
+# (SOURCE_DATE_EPOCH), so that two builds of one commit give the same bytes.
+# Needs zip and touch.
 # Called with NAME, OUT_DIR, EPOCH and FILES (a list of paths) set.
 set(stage "${OUT_DIR}/stage")
 file(REMOVE_RECURSE "${stage}")
