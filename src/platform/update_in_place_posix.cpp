@@ -1,5 +1,4 @@
 #include <cerrno>
-#include <cstring>
 #include <limits>
 
 #include <fcntl.h>
@@ -8,6 +7,7 @@
 #include <sys/xattr.h>
 #include <unistd.h>
 
+#include "piece_holds.h"
 #include "update_in_place.h"
 
 namespace fs = std::filesystem;
@@ -30,18 +30,6 @@ FileFailure writable_as_it_is(int fd, struct stat& st) {
     // No such attribute, or a file system without attributes: none to lose.
     if (errno == ENODATA || errno == ENOTSUP) return {};
     return {errno, Refusal::none};
-}
-
-// Whether `piece` (`n` bytes of the file from `at`) holds `contents` there
-// but where `may_differ` holds; compared a run of equal bytes at a time.
-bool piece_holds(const std::uint8_t* piece, std::size_t n, std::size_t at,
-                 const std::uint8_t* contents, bool (*may_differ)(std::size_t)) {
-    for (std::size_t k = 0; k < n; ++k) {
-        if (std::memcmp(piece + k, contents + at + k, n - k) == 0) return true;
-        while (piece[k] == contents[at + k]) ++k;
-        if (!may_differ(at + k)) return false;
-    }
-    return true;
 }
 
 // Whether the open file holds `contents` but where `may_differ` holds:

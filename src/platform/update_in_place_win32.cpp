@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include <cstring>
 #include <limits>
 
+#include "piece_holds.h"
 #include "update_in_place.h"
 #include "win32_retry.h"
 
@@ -23,18 +23,6 @@ OVERLAPPED at_offset(std::size_t offset) {
     place.Offset = static_cast<DWORD>(offset);
     place.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
     return place;
-}
-
-// Whether `piece` (`n` bytes of the file from `at`) holds `contents` there
-// but where `may_differ` holds; compared a run of equal bytes at a time.
-bool piece_holds(const std::uint8_t* piece, std::size_t n, std::size_t at,
-                 const std::uint8_t* contents, bool (*may_differ)(std::size_t)) {
-    for (std::size_t k = 0; k < n; ++k) {
-        if (std::memcmp(piece + k, contents + at + k, n - k) == 0) return true;
-        while (piece[k] == contents[at + k]) ++k;
-        if (!may_differ(at + k)) return false;
-    }
-    return true;
 }
 
 // Whether the open file holds `contents` but where `may_differ` holds:
