@@ -284,6 +284,17 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          2,
          "folder.bin\n  result: UNREADABLE\n",
          "Tolp_image_check: folder.bin: Is a directory\n"},
+        // An empty source is read, not refused: it just does not match.
+        {"sources with an empty offline image",
+         [](const TempDir& dir) {
+             fs::copy(dir / "original", dir / "empty_offline");
+             write_file(dir / "empty_offline" / "offline.bin", "");
+             return made_name;
+         },
+         {"--sources", "empty_offline"},
+         1,
+         "  gap after offline: 0x00000-0x0A000, first difference at 0x00000: FAIL\n",
+         ""},
         {"sources missing",
          damaged(nullptr),
          {"--sources", "nowhere"},
@@ -306,13 +317,17 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          {},
          nullptr,
          "a POSIX file name of any bytes"},
-        // A lone continuation byte; U+0080, U+00BF, U+0800 and U+FF21 (the
-        // bounds of lead and second bytes) stay.
+        // A lone continuation byte and a sequence cut by an ASCII byte go;
+        // U+0080, U+00BF, U+0800 and U+FF21 (the bounds of lead and second
+        // bytes) stay.
         {"a name with UTF-8 at its bounds, as JSON",
-         damaged(nullptr, "a\x80\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1.bin"),
+         damaged(nullptr,
+                 "a\x80\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xE0\xA0"
+                 "A.bin"),
          {"--json"},
          0,
-         "\"path\": \"a\xEF\xBF\xBD\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1.bin\"",
+         "\"path\": \"a\xEF\xBF\xBD\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xEF\xBF\xBD\xEF\xBF\xBD"
+         "A.bin\"",
          "",
          {},
          nullptr,

@@ -245,10 +245,12 @@ std::string access_of(const fs::path& file) {
     if (size < 0) size = 0;
     std::copy(ntfs_acl, ntfs_acl + sizeof ntfs_acl, names.begin() + size);
     size += sizeof ntfs_acl;
+    std::map<std::string, Bytes> attributes;  // in name order, whatever order the listing has
     for (ssize_t at = 0; at < size; at += static_cast<ssize_t>(std::strlen(&names[at])) + 1) {
         const ssize_t n = getxattr(file.c_str(), &names[at], value.data(), value.size());
-        if (n >= 0) out << " " << &names[at] << "=" << Bytes(value.data(), std::size_t(n));
+        if (n >= 0) attributes[&names[at]] = Bytes(value.data(), std::size_t(n));
     }
+    for (const auto& [name, bytes] : attributes) out << " " << name << "=" << bytes;
     return out.str();
 }
 
@@ -300,11 +302,14 @@ const struct {
 } combined_faults[] = {
     {{"inject=fsync:error=EINVAL:when=2"}, 0},
     {{"inject=fsync:error=EINVAL:when=2", "inject=syncfs:error=EIO"}, 1},
+    // A disk that fails every read: no read is tried for ever.
+    {{"inject=pread64:error=EIO:when=1+"}, 255},
 };
 
 // The images in a fresh folder, and a merged image of an earlier run under
 // this run's name, of another group and mode, with an attribute on it and
-// on download.bin where the file system allows: carrying access over is
+// on download.bin where the file system allows, and an ACL of its own, as
+// long as the one the folder gives a new file: carrying access over is
 // among the calls.
 void put_attributed_images(const TempDir& dir) {
     put_images(dir, small);
@@ -314,6 +319,12 @@ void put_attributed_images(const TempDir& dir) {
     for (const auto& file : {dir / "download.bin", dir / usual_merged}) {
         setxattr(file.c_str(), "user.origin", "line-7", 6, 0);
     }
+    for (const Command& acl :
+         {Command{"-d", "-m", "u:2005:rw", "."}, Command{"-m", "u:65533:rw", usual_merged}}) {
+        Command setfacl{declared_program("setfacl")};
+        setfacl.insert(setfacl.end(), acl.begin(), acl.end());
+        ASSERT_EQ(run_command(dir.path(), setfacl).status, 0);
+    }
 }
 
 TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
@@ -321,6 +332,7 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
     if (under_sanitizer()) GTEST_SKIP() << "the sanitizer's own file calls would fail too";
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give the earlier image another group";
     REQUIRE_PROGRAM("strace");
+    REQUIRE_PROGRAM("setfacl");
     // Which calls a normal run makes, and how often: each is failed in turn.
     std::string calls;
     for (const auto& [call, errors] : file_call_errors) calls += (calls.empty() ? "" : ",") + call;
@@ -342,6 +354,10 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
         }
     }
     for (const auto& c : combined_faults) faults.push_back({c.injections, c.status});
+    // The temporary's name taken every time (its open is the last): tried a
+    // bounded number of times.
+    faults.push_back(
+        {{"inject=openat:error=EEXIST:when=" + std::to_string(made["openat"]) + "+"}, 255});
     std::vector<std::string> lies;
     for (const auto& [injections, status] : faults) {
         TempDir dir;
@@ -587,7 +603,12 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
              files["store.bin"] = files["download.bin"];
              files["download.bin"] = small.download;
          }},
-        {"a FAT32 volume (a USB stick)", nullptr, 0, {}, Volume::fat32},
+        // An earlier image of the merged image's name: FAT sets no owner.
+        {"a FAT32 volume (a USB stick)",
+         [](const fs::path& f) { write_file(f / usual_merged, "an earlier image"); },
+         0,
+         {},
+         Volume::fat32},
         {"an NTFS volume, download.bin with a Windows ACL of its own",
          [&](const fs::path& f) {
              std::vector<char> acl(65536);
