@@ -414,6 +414,14 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
         std::vector<std::string> args = c.options;
         const std::string file = c.make(dir);
         args.push_back(file);
+#if defined(__SANITIZE_ADDRESS__)
+        // Traced to its end, the checker's leak check cannot run.
+        if (!c.faults.empty()) {
+            std::cout << "case '" << c.label
+                      << "' skipped: LeakSanitizer does not run under strace\n";
+            continue;
+        }
+#endif
         if ((c.while_reading || !c.faults.empty()) && declared_program("strace").empty()) {
             std::cout << "case '" << c.label << "' skipped: strace is not installed\n";
             continue;
