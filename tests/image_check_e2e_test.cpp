@@ -199,6 +199,12 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          1,
          "  name: not as the tool writes a name (",
          ""},
+        {"name with another separator before the count",
+         damaged(nullptr, "11-22-33-44-55-66_6B1DDC00-500.bin"),
+         {},
+         0,
+         "  name: not in the tool's form, not compared\n",
+         ""},
         {"name with lower-case checksum digits",
          damaged(nullptr, "11-22-33-44-55-66_6b1ddc00_500.bin"),
          {},
@@ -317,17 +323,19 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          {},
          nullptr,
          "a POSIX file name of any bytes"},
-        // A lone continuation byte and a sequence cut by an ASCII byte go;
+        // A lone continuation byte and sequences cut by an ASCII byte go;
         // U+0080, U+00BF, U+0800 and U+FF21 (the bounds of lead and second
         // bytes) stay.
         {"a name with UTF-8 at its bounds, as JSON",
          damaged(nullptr,
                  "a\x80\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xE0\xA0"
-                 "A.bin"),
+                 "A\xC2"
+                 "B.bin"),
          {"--json"},
          0,
          "\"path\": \"a\xEF\xBF\xBD\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xEF\xBF\xBD\xEF\xBF\xBD"
-         "A.bin\"",
+         "A\xEF\xBF\xBD"
+         "B.bin\"",
          "",
          {},
          nullptr,

@@ -531,8 +531,10 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
                                     fs::perms::others_write | fs::perms::others_exec);
          },
          0, as_line_account},
+        // An earlier merged image keeps that group too.
         {"the file's group only among the runner's further groups",
          [&](const fs::path& f) {
+             write_file(f / usual_merged, "an earlier image");
              give_to_line_account(f);
              fs::permissions(download(f), fs::perms::group_write, fs::perm_options::add);
          },
@@ -656,6 +658,8 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
         for (const auto& [name, bytes] : inputs(small)) write_file(folder / name, bytes);
         if (c.prepare) c.prepare(folder);
         const std::string before = access_of(folder / "download.bin");
+        const bool earlier = fs::exists(folder / usual_merged);
+        const std::string merged_before = earlier ? access_of(folder / usual_merged) : "";
         Command command = tool_command(usual_args);
         if (!c.runner.empty()) {
             command.insert(command.begin(), c.runner.begin(), c.runner.end());
@@ -665,6 +669,9 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
         EXPECT_TRUE(reason_line(c.reason, r.err)) << c.label;
         EXPECT_EQ(access_of(folder / "download.bin"), before) << c.label;
+        if (earlier) {
+            EXPECT_EQ(access_of(folder / usual_merged), merged_before) << c.label;
+        }
         auto expected = c.status == 0 ? usual_result(small) : inputs(small);
         if (c.leaves) c.leaves(folder, expected);
         EXPECT_TRUE(same_listing(expected, listing_of(folder))) << c.label;
