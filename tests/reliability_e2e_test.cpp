@@ -306,6 +306,12 @@ const struct {
     {{"inject=pread64:error=EIO:when=1+"}, 255},
 };
 
+void setfacl(const fs::path& folder, const std::vector<std::string>& args) {
+    Command command{declared_program("setfacl")};
+    command.insert(command.end(), args.begin(), args.end());
+    ASSERT_EQ(run_command(folder, command).status, 0);
+}
+
 // The images in a fresh folder, and a merged image of an earlier run under
 // this run's name, of another group and mode, with an attribute on it and
 // on download.bin where the file system allows, and an ACL of its own, as
@@ -319,12 +325,8 @@ void put_attributed_images(const TempDir& dir) {
     for (const auto& file : {dir / "download.bin", dir / usual_merged}) {
         setxattr(file.c_str(), "user.origin", "line-7", 6, 0);
     }
-    for (const Command& acl :
-         {Command{"-d", "-m", "u:2005:rw", "."}, Command{"-m", "u:65533:rw", usual_merged}}) {
-        Command setfacl{declared_program("setfacl")};
-        setfacl.insert(setfacl.end(), acl.begin(), acl.end());
-        ASSERT_EQ(run_command(dir.path(), setfacl).status, 0);
-    }
+    setfacl(dir.path(), {"-d", "-m", "u:2005:rw", "."});
+    setfacl(dir.path(), {"-m", "u:65533:rw", usual_merged});
 }
 
 TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
@@ -480,12 +482,6 @@ void give_to_line_account(const fs::path& folder) {
     ASSERT_EQ(chown(folder.c_str(), line_account, line_account), 0);
 }
 
-void setfacl(const fs::path& folder, const std::vector<std::string>& args) {
-    Command command{declared_program("setfacl")};
-    command.insert(command.end(), args.begin(), args.end());
-    ASSERT_EQ(run_command(folder, command).status, 0);
-}
-
 // Where the images sit and who runs the tool; what the run must leave.
 struct AccessCase {
     const char* label;
@@ -513,8 +509,7 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
     const fs::perms all_rw = fs::perms::owner_read | fs::perms::owner_write |
                              fs::perms::group_read | fs::perms::group_write |
                              fs::perms::others_read | fs::perms::others_write;
-    const auto in = [](const char* name) { return [name](const fs::path& f) { return f / name; }; };
-    const auto download = in("download.bin");
+    const auto download = [](const fs::path& f) { return f / "download.bin"; };
     const AccessCase cases[] = {
         {"an ACL and a user attribute",
          [&](const fs::path& f) {

@@ -6,9 +6,9 @@
 #include <cstring>
 #include <memory>
 
+#include "formatted.h"
 #include "mac_text.h"
 #include "page_checksum.h"
-#include "printf_format.h"
 
 namespace {
 
@@ -26,23 +26,13 @@ std::string hex_of_little_endian32(std::uint32_t v) {
     return hex_of(little_endian_bytes(v).data(), field_width);
 }
 
-// printf into a string of at most `size` - 1 bytes.
-std::string formatted(std::size_t size, const char* format, std::va_list values) TOLP_PRINTF(2, 0);
-std::string formatted(std::size_t size, const char* format, std::va_list values) {
-    std::vector<char> buf(size);
-    // `values` was started by the caller, which the analyzer does not follow.
-    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
-    std::vsnprintf(buf.data(), buf.size(), format, values);
-    return buf.data();
-}
-
 class Report {
 public:
     // One report line, indented.
     void line(const char* format, ...) TOLP_PRINTF(2, 3) {  // NOLINT(cert-dcl50-cpp)
         std::va_list values;
         va_start(values, format);
-        r_.text += "  " + formatted(256, format, values) + "\n";
+        r_.text += "  " + formatted_list(format, values) + "\n";
         va_end(values);
     }
     // A check: what was compared, then OK or FAIL.
@@ -82,14 +72,6 @@ public:
 private:
     CheckReport r_;
 };
-std::string printed(const char* format, ...) TOLP_PRINTF(1, 2);  // NOLINT(cert-dcl50-cpp)
-std::string printed(const char* format, ...) {                   // NOLINT(cert-dcl50-cpp)
-    std::va_list values;
-    va_start(values, format);
-    std::string text = formatted(128, format, values);
-    va_end(values);
-    return text;
-}
 
 // Whether the field is held; if not, a line says it is absent. A field is
 // checked only when it lies wholly inside the download image as the file
@@ -126,13 +108,13 @@ void check_name(Report& report, const HeaderFields& stamped, const FieldsHeld& h
     }
     if (held_or_absent(report, "name checksum", held.checksum, present)) {
         report.check_at("name checksum", name.checksum == stamped.checksum,
-                        printed("name says %08X, stamped %08X", name.checksum, stamped.checksum),
+                        formatted("name says %08X, stamped %08X", name.checksum, stamped.checksum),
                         download_offset + checksum_offset, hex_of_little_endian32(name.checksum),
                         hex_of_little_endian32(stamped.checksum));
     }
     if (held_or_absent(report, "name count", held.count, present)) {
         report.check_at("name count", name.count == stamped.count,
-                        printed("name says %d, stamped %d", name.count, stamped.count),
+                        formatted("name says %d, stamped %d", name.count, stamped.count),
                         download_offset + count_offset, hex_of_little_endian32(name.count),
                         hex_of_little_endian32(stamped.count));
     }
@@ -144,7 +126,7 @@ void check_fields(Report& report, const std::uint8_t* header, std::size_t presen
     if (held_or_absent(report, "checksum", r.held.checksum, present)) {
         r.checksum_computed = walk_pages(header, static_cast<std::uint32_t>(present)).crc123;
         report.check_at("checksum", f.checksum == r.checksum_computed,
-                        printed("stamped %08X, computed %08X", f.checksum, r.checksum_computed),
+                        formatted("stamped %08X, computed %08X", f.checksum, r.checksum_computed),
                         download_offset + checksum_offset,
                         hex_of_little_endian32(r.checksum_computed),
                         hex_of_little_endian32(f.checksum));
@@ -160,7 +142,7 @@ void check_fields(Report& report, const std::uint8_t* header, std::size_t presen
         const std::uint8_t want[2] = {static_cast<std::uint8_t>(sum),
                                       static_cast<std::uint8_t>(sum >> 8)};
         report.check_at("MAC sum", sum == f.mac_sum,
-                        printed("stamped %u, the MAC bytes add up to %u", f.mac_sum, sum),
+                        formatted("stamped %u, the MAC bytes add up to %u", f.mac_sum, sum),
                         download_offset + mac_sum_offset, hex_of(want, 2),
                         hex_of(header + mac_sum_offset, 2));
     }

@@ -34,13 +34,6 @@ bool environment_names_utf8() {
 // The first error a write to standard output met.
 int output_error = 0;
 
-// Each stream asked once: every message asks.
-bool terminal(Stream stream) {
-    static const bool is[3] = {isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1,
-                               isatty(STDERR_FILENO) == 1};
-    return is[static_cast<int>(stream)];
-}
-
 // The user's locale is read once, and only for a terminal: a redirected
 // run loads no locale. The program itself stays in the "C" locale.
 bool locale_reads_utf8() {
@@ -73,9 +66,11 @@ std::string system_reason(long error) {
 }
 
 bool is_terminal(Stream stream) {
-    return terminal(stream);
+    static const bool terminal[3] = {isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1,
+                                     isatty(STDERR_FILENO) == 1};
+    return terminal[static_cast<int>(stream)];
 }
 
 bool reads_utf8(Stream stream) {
-    return terminal(stream) && locale_reads_utf8();
+    return is_terminal(stream) && locale_reads_utf8();
 }

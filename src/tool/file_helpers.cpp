@@ -58,7 +58,7 @@ InputFile open_bin(const char* path, bool report_reason) {
     if (file.error == 0) return file;
     // The download image's reason has its own line, the others the usual one.
     if (report_reason) {
-        say_error("%s: %s\n", text::size_error_prefix, std::strerror(file.error));
+        say_reason(text::size_error_prefix, std::strerror(file.error));
     } else {
         say_reason(path, file.code != 0 ? system_reason(file.code) : text::not_regular);
     }

@@ -75,16 +75,6 @@ void say_reason(const std::string& name, const std::string& reason) {
     write_message(Stream::err, line.data(), line.size(), Encoding::utf8);
 }
 
-std::string formatted(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
-    char text[256];
-    std::va_list values;
-    va_start(values, format);
-    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
-    std::vsnprintf(text, sizeof text, format, values);
-    va_end(values);
-    return text;
-}
-
 void stop(int status) {
     // Standard output is fully buffered when it is not a terminal: flush so
     // that a script sees the message while the tool waits.

@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "printf_format.h"
+#include "formatted.h"
 
 // printf-style, formatted on the stack: no heap for any line but one over
 // 512 bytes (a very long argument echoed).
@@ -18,9 +18,6 @@ void say_error(const char* format, ...) TOLP_PRINTF(1, 2);
 
 // "NAME: REASON" on standard error.
 void say_reason(const std::string& name, const std::string& reason);
-
-// printf into a string.
-std::string formatted(const char* format, ...) TOLP_PRINTF(1, 2);
 
 // The message has been printed (a failed replacement has already removed
 // its temporary). Makes all output visible, waits for one character from
