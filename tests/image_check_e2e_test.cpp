@@ -400,13 +400,14 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
              std::ofstream(dir / file, std::ios::binary | std::ios::app) << "more";
          },
          "strace holds the native checker at its read"},
-        // Refused early in a long report, whose last flush goes through.
+        // Refused early in a long report, whose last flush goes through:
+        // the first error is the one given.
         {"a write error early in a long report",
          damaged(nullptr),
          {"--json", "--sources", "original", made_name, made_name, made_name},
          2,
          "\n]\n",
-         "Tolp_image_check: cannot write the report: write error\n",
+         "Tolp_image_check: cannot write the report: Input/output error\n",
          {},
          nullptr,
          "strace fails the native checker's write",

@@ -19,7 +19,7 @@
 #include "console.h"
 #include "image_check.h"
 #include "image_report.h"
-#include "input_file.h"
+#include "files.h"
 
 namespace {
 
@@ -68,6 +68,14 @@ void report_error(const std::string& path, const std::string& reason) {
     error_line(printable(path) + ": " + reason);
 }
 
+// Why a file could not be read, in the system's words (on Windows in the
+// user's language) or ours.
+std::string reason_of(const FileFailure& failure) {
+    if (failure.refusal == Refusal::folder) return "Is a directory";
+    if (failure.refusal != Refusal::none) return "not a regular file";
+    return system_reason(failure.error);
+}
+
 // A path from the arguments, as the system names the file.
 std::filesystem::path path_of(const std::string& utf8) {
     return std::filesystem::u8path(utf8);
@@ -78,9 +86,8 @@ std::filesystem::path path_of(const std::string& utf8) {
 bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
                 FileError& error) {
     InputFile file = open_input(path_of(path));
-    if (file.error != 0) {
-        // The system's own words (on Windows in the user's language).
-        error.reason = file.code != 0 ? system_reason(file.code) : "not a regular file";
+    if (failed(file.failure)) {
+        error.reason = reason_of(file.failure);
         return false;
     }
     const std::string size = std::to_string(file.size);
@@ -94,7 +101,7 @@ bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uin
     bytes.resize(static_cast<std::size_t>(file.size));
     const std::int64_t got = read_input(file, bytes.data(), bytes.size());
     if (got < 0) {
-        error.reason = "could not read all of its " + size + " bytes: " + system_reason(file.code);
+        error.reason = "could not read all of its " + size + " bytes: " + reason_of(file.failure);
     } else if (static_cast<std::uint64_t>(got) != file.size) {
         error.reason = "changed while it was read: " + size + " bytes when opened";
     }
@@ -215,11 +222,9 @@ int check_all(const std::vector<std::string>& args) {
 // The report must have reached standard output whole: a write that failed
 // (a full disk, a closed pipe) makes the run unusable.
 int finish_report(int status) {
-    const bool flushed = std::fflush(stdout) == 0;
-    const int reason = errno;
-    if (flushed && std::ferror(stdout) == 0) return status;
-    error_line(std::string("cannot write the report: ") +
-               (flushed ? "write error" : std::strerror(reason)));
+    long error = 0;
+    if (output_written(error)) return status;
+    error_line("cannot write the report: " + system_reason(error));
     return unusable;
 }
 

@@ -21,20 +21,13 @@ inline constexpr std::size_t field_width = 4;       // the three 32-bit fields
 inline constexpr std::size_t mac_size = 6;
 inline constexpr std::size_t mac_sum_width = 2;
 
-// The stamp rewrites bytes 16 to 143 of the download image: the fields and
-// the bytes between them, which keep their value.
-inline constexpr std::size_t stamp_begin = length_offset;
-inline constexpr std::size_t stamp_end = mac_sum_offset + mac_sum_width;
-
-// Whether byte `offset` of the download image belongs to a stamped field:
-// the only bytes in which two stamps of one image may differ.
-inline constexpr bool is_stamped_byte(std::size_t offset) {
-    const auto in = [offset](std::size_t at, std::size_t width) {
-        return offset >= at && offset < at + width;
-    };
-    return in(length_offset, field_width) || in(checksum_offset, field_width) ||
-           in(count_offset, field_width) || in(mac_offset, mac_size + mac_sum_width);
-}
+// The stamped fields, each as its offset and width (bytes 16-19, 64-67,
+// 72-75 and 136-143): the only bytes the stamp writes, and the only ones in
+// which two stamps of one image may differ.
+inline constexpr std::size_t stamped_fields[][2] = {{length_offset, field_width},
+                                                    {checksum_offset, field_width},
+                                                    {count_offset, field_width},
+                                                    {mac_offset, mac_size + mac_sum_width}};
 
 // Merged image regions. Each image runs from its offset; an offline or RAM
 // boot image longer than its room runs on into the next region, where the

@@ -9,11 +9,15 @@ extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment
 
 namespace {
 
-std::string utf8_of(const wchar_t* wide) {
+// The argument in UTF-8; where it cannot be converted, as the C runtime
+// gave it in the system's code page.
+std::string utf8_of(const wchar_t* wide, const char* fallback) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) return std::string();
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), size, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size <= 0 ||
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, out.data(), size, nullptr, nullptr) != size) {
+        return fallback;
+    }
     out.pop_back();  // the terminating zero
     return out;
 }
@@ -29,6 +33,6 @@ std::vector<std::string> arguments_in_utf8(int argc, char* argv[]) {
         return std::vector<std::string>(argv, argv + argc);
     }
     std::vector<std::string> args;
-    for (int k = 0; k < count; ++k) args.push_back(utf8_of(wide[k]));
+    for (int k = 0; k < count; ++k) args.push_back(utf8_of(wide[k], k < argc ? argv[k] : ""));
     return args;
 }

@@ -28,6 +28,15 @@ bool output_written(long& error);
 // on Windows), as UTF-8 text.
 std::string system_reason(long error);
 
+// `utf8` as a stream that is not a console or a UTF-8 terminal takes the
+// tool's texts: GBK bytes, with '?' for what GBK cannot hold (on Windows;
+// elsewhere the system's words, in the "C" locale, are ASCII already).
+std::string as_gbk(const std::string& utf8);
+
+// Whether `stream` shows Unicode text as such: a Windows console, or a
+// terminal that reads UTF-8 (reads_utf8).
+bool shows_unicode(Stream stream);
+
 // Whether `stream` is a terminal (on Windows a console).
 bool is_terminal(Stream stream);
 

@@ -65,6 +65,14 @@ std::string system_reason(long error) {
     return std::strerror(static_cast<int>(error));
 }
 
+std::string as_gbk(const std::string& utf8) {
+    return utf8;
+}
+
+bool shows_unicode(Stream stream) {
+    return reads_utf8(stream);
+}
+
 bool is_terminal(Stream stream) {
     static const bool terminal[3] = {isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1,
                                      isatty(STDERR_FILENO) == 1};

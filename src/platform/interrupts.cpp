@@ -24,9 +24,10 @@ void clear_pending_temporary() {
     pending[0] = 0;
 }
 
-void remove_pending_temporary() {
+long remove_pending_temporary() {
     hold_interrupts();
-    if (pending[0] != 0) delete_temporary(pending);
+    const long error = pending[0] != 0 ? delete_temporary(pending) : 0;
     pending[0] = 0;
     release_interrupts();
+    return error;
 }

@@ -27,7 +27,8 @@ void release_interrupts();
 void set_pending_temporary(const std::filesystem::path& temp);
 void clear_pending_temporary();
 
-// Removes the pending temporary, if any.
-void remove_pending_temporary();
+// Removes the pending temporary, if any: 0, or the system's code for why
+// it could not be removed.
+long remove_pending_temporary();
 
 #endif

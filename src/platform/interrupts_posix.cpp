@@ -1,3 +1,4 @@
+#include <cerrno>
 #include <csignal>
 
 #include <unistd.h>
@@ -71,6 +72,6 @@ void release_interrupts() {
     sigprocmask(SIG_UNBLOCK, &caught_set, nullptr);
 }
 
-void delete_temporary(const PathChar* name) {
-    unlink(name);
+long delete_temporary(const PathChar* name) {
+    return unlink(name) == 0 ? 0 : errno;
 }

@@ -36,6 +36,6 @@ void release_interrupts() {
     ReleaseSRWLockExclusive(&guard);
 }
 
-void delete_temporary(const PathChar* name) {
-    DeleteFileW(name);
+long delete_temporary(const PathChar* name) {
+    return DeleteFileW(name) ? 0 : static_cast<long>(GetLastError());
 }

@@ -12,6 +12,7 @@ using PathChar = std::filesystem::path::value_type;
 const PathChar* pending_temporary();
 
 // Deletes the file `name` (unlink, DeleteFileW); safe in a signal handler.
-void delete_temporary(const PathChar* name);
+// 0, or the system's error code.
+long delete_temporary(const PathChar* name);
 
 #endif

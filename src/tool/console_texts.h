@@ -133,6 +133,7 @@ inline constexpr char changed_after_stamp[] =
     "another program replaced or changed it during the run; copy download.bin again";
 inline constexpr char length_changed[] = "its length changed while it was read";
 inline constexpr char not_regular[] = "not a regular file";
+inline constexpr char folder[] = "Is a directory";
 inline constexpr char read_only[] = "read-only";
 inline constexpr char set_id[] = "a write would clear its set-user-ID or set-group-ID bit";
 inline constexpr char capability[] = "a write would clear its file capability";
@@ -144,6 +145,8 @@ inline constexpr char temporary_beside[] = "writing a temporary beside %s";
 inline constexpr char access_of[] = "giving a temporary the access rules of %s";
 inline constexpr char renaming_over[] = "renaming a temporary over %s";
 inline constexpr char flushing_rename[] = "flushing the rename of %s";
+// A temporary a failed replacement could not remove (reason %s).
+inline constexpr char left_behind[] = "left behind (%s); delete it";
 
 // Help and version: what --help (or -h) and --version print, the only
 // calls that print no argument count and never wait. It reads:

@@ -1,7 +1,6 @@
 #include "file_helpers.h"
 
-#include <algorithm>
-#include <cstring>
+#include <iterator>
 
 #include "console.h"
 #include "console_texts.h"
@@ -28,40 +27,51 @@ namespace {
 // Why, in the system's words or ours.
 std::string reason_of(const FileFailure& failure) {
     switch (failure.refusal) {
+        case Refusal::folder: return text::folder;
         case Refusal::not_regular: return text::not_regular;
         case Refusal::read_only: return text::read_only;
         case Refusal::set_id: return text::set_id;
         case Refusal::capability: return text::capability;
-        case Refusal::changed: return text::changed_before_stamp;
+        case Refusal::changed:
+            return failure.what == Failed::confirm ? text::changed_after_stamp
+                                                   : text::changed_before_stamp;
         case Refusal::none: break;
     }
     return system_reason(failure.error);
 }
 
 // What a replacement of `path` was doing when it stopped.
-std::string step_of(ReplaceStep step, const char* path) {
+std::string step_of(Step step, const char* path) {
     switch (step) {
-        case ReplaceStep::target: break;
-        case ReplaceStep::folder: return formatted(text::folder_of, path);
-        case ReplaceStep::temporary: return formatted(text::temporary_beside, path);
-        case ReplaceStep::access: return formatted(text::access_of, path);
-        case ReplaceStep::rename: return formatted(text::renaming_over, path);
-        case ReplaceStep::rename_flush: return formatted(text::flushing_rename, path);
+        case Step::target: break;
+        case Step::folder: return formatted(text::folder_of, path);
+        case Step::temporary: return formatted(text::temporary_beside, path);
+        case Step::access: return formatted(text::access_of, path);
+        case Step::rename: return formatted(text::renaming_over, path);
+        case Step::rename_flush: return formatted(text::flushing_rename, path);
     }
     return path;
+}
+
+// The stop each failure has: a refusal or a failed open, read, write,
+// flush or confirmation.
+[[noreturn]] void fail(const FileFailure& failure, const char* path) {
+    switch (failure.what) {
+        case Failed::read: say(text::cannot_read, path); stop(-1);
+        case Failed::write:
+        case Failed::confirm: fail_write();
+        case Failed::flush: fail_flush(path);
+        default: fail_open(path);
+    }
 }
 
 }  // namespace
 
 InputFile open_bin(const char* path, bool report_reason) {
     InputFile file = open_input(path);
-    if (file.error == 0) return file;
+    if (!failed(file.failure)) return file;
     // The download image's reason has its own line, the others the usual one.
-    if (report_reason) {
-        say_reason(text::size_error_prefix, std::strerror(file.error));
-    } else {
-        say_reason(path, file.code != 0 ? system_reason(file.code) : text::not_regular);
-    }
+    say_reason(report_reason ? text::size_error_prefix : path, reason_of(file.failure));
     fail_open(path);
 }
 
@@ -73,8 +83,12 @@ std::size_t read_bin(InputFile& file, const char* path, std::uint8_t* buf, std::
         stop(-1);
     }
     const std::int64_t got = read_input(file, buf, room);
-    if (got < 0 || static_cast<std::uint64_t>(got) != file.size) {
-        say_reason(path, got < 0 ? system_reason(file.code) : text::length_changed);
+    if (got < 0) {
+        say_reason(path, reason_of(file.failure));
+        fail(file.failure, path);
+    }
+    if (static_cast<std::uint64_t>(got) != file.size) {
+        say_reason(path, text::length_changed);
         say(text::cannot_read, path);
         stop(-1);
     }
@@ -82,28 +96,22 @@ std::size_t read_bin(InputFile& file, const char* path, std::uint8_t* buf, std::
 }
 
 void write_bin(const char* path, const std::uint8_t* buf, std::size_t size) {
-    const ReplaceResult r = replace_file(path, buf, size);
-    if (r.outcome == ReplaceOutcome::replaced) return;
-    say_reason(step_of(r.step, path), reason_of(r.failure));
-    switch (r.outcome) {
-        case ReplaceOutcome::short_write: fail_write();
-        case ReplaceOutcome::not_flushed: fail_flush(path);
-        default: fail_open(path);
+    const FileFailure f = replace_file(path, buf, size);
+    if (!failed(f)) return;
+    say_reason(step_of(f.step, path), reason_of(f));
+    if (!f.left_behind.empty()) {
+        say_reason(f.left_behind.u8string(),
+                   formatted(text::left_behind, system_reason(f.removal_error).c_str()));
     }
+    fail(f, path);
 }
 
 void update_bin(const char* path, const std::uint8_t* buf, std::size_t size) {
-    const UpdateResult r = update_in_place(path, buf, size, std::min(size, stamp_begin),
-                                           std::min(size, stamp_end), is_stamped_byte);
-    if (r.outcome == UpdateOutcome::updated) return;
-    const bool replaced = r.outcome == UpdateOutcome::replaced;
-    say_reason(path, replaced ? text::changed_after_stamp : reason_of(r.failure));
-    switch (r.outcome) {
-        case UpdateOutcome::not_flushed: fail_flush(path);
-        case UpdateOutcome::short_write:
-        case UpdateOutcome::replaced: fail_write();
-        default: fail_open(path);
-    }
+    const FileFailure f =
+        update_in_place(path, buf, size, stamped_fields, std::size(stamped_fields));
+    if (!failed(f)) return;
+    say_reason(path, reason_of(f));
+    fail(f, path);
 }
 
 void check_size_allowed(const char* path, std::uint64_t size) {

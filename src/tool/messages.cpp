@@ -70,9 +70,12 @@ void say_error(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
 
 void say_reason(const std::string& name, const std::string& reason) {
     // The system's words are UTF-8 (on Windows in the user's language), as
-    // are the names, which are plain ASCII.
+    // are the names. A file or a pipe gets them in the transcript's GBK, so
+    // that one log of both streams reads in one encoding.
     const std::string line = name + ": " + reason + "\n";
-    write_message(Stream::err, line.data(), line.size(), Encoding::utf8);
+    const bool unicode = shows_unicode(Stream::err);
+    const std::string shown = unicode ? line : as_gbk(line);
+    write_message(Stream::err, shown.data(), shown.size(), unicode ? Encoding::utf8 : Encoding::gbk);
 }
 
 void stop(int status) {
