@@ -44,6 +44,8 @@ struct FileFailure {
     // the operator has to delete it.
     std::filesystem::path left_behind;
     long removal_error = 0;
+    // Part of the bytes were written and could not be undone.
+    bool part_written = false;
 };
 
 inline bool failed(const FileFailure& f) {

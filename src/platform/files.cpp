@@ -128,7 +128,8 @@ long write_fully(Handle h, const std::uint8_t* bytes, std::size_t size, std::uin
 }
 
 // Writes each field, cut at `size`, from `contents` (or, with `restore`,
-// the first `count` fields from what they held before).
+// the first `count` fields from what they held before). A failure's error
+// is negative where what was written could not be undone.
 long write_fields(Handle h, const std::uint8_t* contents, std::size_t size, const Fields& fields,
                   std::size_t count, bool restore) {
     std::size_t kept = 0;
@@ -138,8 +139,8 @@ long write_fields(Handle h, const std::uint8_t* contents, std::size_t size, cons
         const std::uint8_t* bytes = restore ? fields.before + kept : contents + from;
         if (const long error = write_fully(h, bytes, n, from)) {
             // Half a stamp is no stamp: the fields written go back.
-            if (!restore) write_fields(h, contents, size, fields, k, true);
-            return error;
+            const bool undone = restore || write_fields(h, contents, size, fields, k, true) == 0;
+            return undone ? error : -error;
         }
         kept += width;
     }
@@ -154,7 +155,9 @@ FileFailure update_open_file(Handle h, const fs::path& path, const std::uint8_t*
     }
     if (!same) return refusal(Failed::open, Refusal::changed);
     if (const long error = write_fields(h, contents, size, fields, fields.count, false)) {
-        return failure(Failed::write, error);
+        FileFailure f = failure(Failed::write, error < 0 ? -error : error);
+        f.part_written = error < 0;
+        return f;
     }
     if (const long error = os_flush(h, false)) return failure(Failed::flush, error);
     // This run's own bytes, fields and all, under the same name.

@@ -131,6 +131,8 @@ inline constexpr char standard_output[] = "standard output";
 inline constexpr char changed_before_stamp[] = "another program changed it during the run";
 inline constexpr char changed_after_stamp[] =
     "another program replaced or changed it during the run; copy download.bin again";
+inline constexpr char part_stamped[] =
+    "only part of the stamp was written; copy download.bin again";
 inline constexpr char length_changed[] = "its length changed while it was read";
 inline constexpr char not_regular[] = "not a regular file";
 inline constexpr char folder[] = "Is a directory";

@@ -111,6 +111,7 @@ void update_bin(const char* path, const std::uint8_t* buf, std::size_t size) {
         update_in_place(path, buf, size, stamped_fields, std::size(stamped_fields));
     if (!failed(f)) return;
     say_reason(path, reason_of(f));
+    if (f.part_written) say_reason(path, text::part_stamped);
     fail(f, path);
 }
 
