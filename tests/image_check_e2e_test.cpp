@@ -109,10 +109,10 @@ Bytes in_own_words(const Bytes& line) {
 // read of `file`.
 RunResult check_while_reading(const TempDir& dir, const std::vector<std::string>& args,
                               const std::string& file, const std::function<void()>& act) {
-    PipedRun run(dir.path(), traced({"-P", (dir / file).string(), "-e", "trace=read", "-e",
-                                     "inject=read:delay_enter=60s:when=1"},
+    PipedRun run(dir.path(), traced({"-P", (dir / file).string(), "-e", "trace=pread64", "-e",
+                                     "inject=pread64:delay_enter=60s:when=1"},
                                     checker_command(args)));
-    EXPECT_TRUE(wait_until([&] { return run.stopped_in(SYS_read, dir / file); }, 30));
+    EXPECT_TRUE(wait_until([&] { return run.stopped_in(SYS_pread64, dir / file); }, 30));
     act();
     run.release();
     run.finish(30);

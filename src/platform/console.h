@@ -33,19 +33,14 @@ std::string system_reason(long error);
 // elsewhere the system's words, in the "C" locale, are ASCII already).
 std::string as_gbk(const std::string& utf8);
 
-// Whether `stream` shows Unicode text as such: a Windows console, or a
-// terminal that reads UTF-8 (reads_utf8).
-bool shows_unicode(Stream stream);
-
 // Whether `stream` is a terminal (on Windows a console).
 bool is_terminal(Stream stream);
 
-// Whether `stream` is a POSIX terminal whose locale reads UTF-8
-// (setlocale(LC_CTYPE, "") and nl_langinfo(CODESET)) or, where that locale
-// is not installed, whose environment names UTF-8 (the first of LC_ALL,
-// LC_CTYPE and LANG that is set ends in ".UTF-8" or ".utf8", the rule
-// terminal multiplexers use): the tool writes its texts there in UTF-8.
-// Never on Windows, whose console gets UTF-16.
-bool reads_utf8(Stream stream);
+// Whether `stream` shows Unicode text as such: a Windows console, or a POSIX
+// terminal whose locale reads UTF-8 (setlocale(LC_CTYPE, "") and
+// nl_langinfo(CODESET)) or, where that locale is not installed, whose
+// environment names UTF-8 (the first of LC_ALL, LC_CTYPE and LANG that is
+// set ends in ".UTF-8" or ".utf8", the rule terminal multiplexers use).
+bool shows_unicode(Stream stream);
 
 #endif

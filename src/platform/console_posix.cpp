@@ -69,16 +69,12 @@ std::string as_gbk(const std::string& utf8) {
     return utf8;
 }
 
-bool shows_unicode(Stream stream) {
-    return reads_utf8(stream);
-}
-
 bool is_terminal(Stream stream) {
     static const bool terminal[3] = {isatty(STDIN_FILENO) == 1, isatty(STDOUT_FILENO) == 1,
                                      isatty(STDERR_FILENO) == 1};
     return terminal[static_cast<int>(stream)];
 }
 
-bool reads_utf8(Stream stream) {
+bool shows_unicode(Stream stream) {
     return is_terminal(stream) && locale_reads_utf8();
 }

@@ -7,10 +7,6 @@
 
 namespace {
 
-UINT code_page_of(Encoding encoding) {
-    return encoding == Encoding::gbk ? 936 : CP_UTF8;
-}
-
 std::FILE* stream_of(Stream stream) {
     return stream == Stream::out ? stdout : stderr;
 }
@@ -62,7 +58,7 @@ std::string narrow_of(const std::wstring& wide, UINT code_page, const std::strin
 
 // The whole text, or false.
 bool write_to_console(HANDLE console, const char* bytes, std::size_t size, Encoding encoding) {
-    const std::wstring wide = wide_of(bytes, size, code_page_of(encoding));
+    const std::wstring wide = wide_of(bytes, size, encoding == Encoding::gbk ? 936 : CP_UTF8);
     for (std::size_t at = 0; at < wide.size();) {
         DWORD written = 0;
         if (!WriteConsoleW(console, wide.data() + at, static_cast<DWORD>(wide.size() - at),
@@ -122,14 +118,10 @@ std::string as_gbk(const std::string& utf8) {
     return narrow_of(wide_of(utf8.data(), utf8.size(), CP_UTF8), 936, ascii);
 }
 
-bool shows_unicode(Stream stream) {
-    return is_terminal(stream);
-}
-
 bool is_terminal(Stream stream) {
     return console_of(stream) != nullptr;
 }
 
-bool reads_utf8(Stream /*stream*/) {
-    return false;
+bool shows_unicode(Stream stream) {
+    return is_terminal(stream);
 }

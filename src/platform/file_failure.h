@@ -52,4 +52,12 @@ inline bool failed(const FileFailure& f) {
     return f.what != Failed::nothing;
 }
 
+inline FileFailure failure(Failed what, long error, Step step = Step::target) {
+    return {what, error, Refusal::none, step, {}, 0, false};
+}
+
+inline FileFailure refusal(Refusal why, Failed what = Failed::open) {
+    return {what, 0, why, Step::target, {}, 0, false};
+}
+
 #endif

@@ -2,7 +2,7 @@
 // updating a few bytes of a file in place, and replacing a file atomically
 // and durably. No console, no exit: each call says what became of it
 // (file_failure.h) and the caller decides. The algorithms are written once
-// (files.cpp) over each platform's system calls (os_files.h).
+// (files.cpp, file_updates.cpp) over each platform's calls (os_files.h).
 //
 // On Windows, while another program (a virus scanner, an indexer, another
 // run replacing the file) holds a file, an open, a read, a write or a

@@ -1,12 +1,13 @@
 // The system calls under files.h, one implementation per platform
 // (os_files_posix.cpp, os_files_win32.cpp). Each returns 0 or the system's
 // error code, and does one step: the order of the steps, and what a failed
-// one means, is files.cpp's.
+// one means, are the algorithms'.
 #ifndef TOLP_OS_FILES_H
 #define TOLP_OS_FILES_H
 
 #include <cstddef>
 #include <cstdint>
+#include <algorithm>
 #include <filesystem>
 
 #include "file_failure.h"
@@ -20,10 +21,9 @@ inline constexpr Handle no_handle = -1;
 FileFailure os_open(const std::filesystem::path& path, bool update, Handle& h,
                     std::uint64_t& size);
 
-// One read or write of up to `n` bytes, from the current position or at
-// `offset`; `done` 0 from a read: the end of the file. Interrupted calls
-// are made again.
-long os_read(Handle h, std::uint8_t* at, std::size_t n, std::size_t& done);
+// One read or write of up to `n` bytes at `offset`; `done` 0 from a read:
+// the end of the file; more than 0 from a write that succeeded.
+// Interrupted calls are made again.
 long os_read_at(Handle h, std::uint8_t* at, std::size_t n, std::uint64_t offset,
                 std::size_t& done);
 long os_write_at(Handle h, const std::uint8_t* bytes, std::size_t n, std::uint64_t offset,
@@ -72,5 +72,27 @@ void os_close_folder(Target& target);
 // deleted): never on POSIX.
 bool os_held(long error);
 void os_pause(unsigned milliseconds);
+
+// What files.cpp (the readers) and file_updates.cpp (the writers) share.
+
+// Calls `attempt` again for about two seconds, pausing longer each time,
+// while it fails because another program holds the file. Its last error.
+template <typename Attempt>
+inline long retry_while_held(Attempt attempt, bool (*held)(long) = os_held) {
+    unsigned pause = 10, waited = 0;
+    for (;;) {
+        const long error = attempt();
+        if (error == 0 || !held(error) || waited >= 2000) return error;
+        os_pause(pause);
+        waited += pause;
+        pause = std::min(pause * 2, 2000 - waited);
+    }
+}
+
+FileFailure open_file(const std::filesystem::path& path, bool update, Handle& h,
+                      std::uint64_t& size);
+// Reads from `offset` until `size` bytes are in or the file ends.
+long read_fully(Handle h, std::uint8_t* at, std::size_t size, std::uint64_t offset,
+                std::size_t& got);
 
 #endif

@@ -22,14 +22,6 @@ int fd_of(Handle h) {
     return static_cast<int>(h);
 }
 
-FileFailure failure(Failed what, long error) {
-    return {what, error, Refusal::none, Step::target, {}, 0};
-}
-
-FileFailure refusal(Refusal why) {
-    return {Failed::open, 0, why, Step::target, {}, 0};
-}
-
 long error_unless(bool succeeded) {
     return succeeded ? 0 : errno;
 }
@@ -62,20 +54,9 @@ FileFailure os_open(const fs::path& path, bool update, Handle& h, std::uint64_t&
         open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return failure(Failed::open, errno);
     const FileFailure f = check_open_file(fd, update, size);
-    if (failed(f)) {
-        close(fd);
-    } else {
-        h = fd;
-    }
+    if (failed(f)) close(fd);
+    h = failed(f) ? no_handle : fd;
     return f;
-}
-
-long os_read(Handle h, std::uint8_t* at, std::size_t n, std::size_t& done) {
-    ssize_t got = 0;
-    do got = read(fd_of(h), at, n);
-    while (got < 0 && errno == EINTR);
-    done = got > 0 ? static_cast<std::size_t>(got) : 0;
-    return error_unless(got >= 0);
 }
 
 long os_read_at(Handle h, std::uint8_t* at, std::size_t n, std::uint64_t offset,
@@ -127,7 +108,7 @@ void os_unlock(Handle /*h*/) {}
 FileFailure os_still_named(const fs::path& path, Handle h) {
     struct stat open_file {}, by_name {};
     if (fstat(fd_of(h), &open_file) != 0 || stat(path.c_str(), &by_name) != 0) {
-        return failure(Failed::confirm, errno);
+        return errno == ENOENT ? refusal(Refusal::changed) : failure(Failed::confirm, errno);
     }
     const bool same = by_name.st_dev == open_file.st_dev && by_name.st_ino == open_file.st_ino;
     return same ? FileFailure{} : refusal(Refusal::changed);
@@ -149,14 +130,10 @@ void os_pause(unsigned milliseconds) {
     usleep(milliseconds * 1000);
 }
 
-// What is at the target's name now. Nothing: the file is created. A
-// symbolic link: it is replaced by the file itself. A file: it must be a
-// regular file with a write bit (a read-only file is refused even where
-// root could override its bits) that the runner may write. The folder is
-// opened before anything is written, so that one that cannot be opened
-// stops the replacement while nothing has changed; one the runner may
-// write but not read stays closed, and its rename is flushed through its
-// file system.
+// A symbolic link at the name, or nothing, is replaced; a file must be a
+// regular file with a write bit that the runner may write. The folder is
+// opened now, while nothing has changed; one the runner may write but not
+// read stays closed.
 FileFailure os_inspect_target(Target& t) {
     struct stat st {};
     if (lstat(t.path.c_str(), &st) != 0) {
@@ -172,11 +149,7 @@ FileFailure os_inspect_target(Target& t) {
     }
     const fs::path folder = t.path.has_parent_path() ? t.path.parent_path() : fs::path(".");
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0 && errno != EACCES) {
-        FileFailure f = failure(Failed::open, errno);
-        f.step = Step::folder;
-        return f;
-    }
+    if (fd < 0 && errno != EACCES) return failure(Failed::open, errno, Step::folder);
     t.folder = fd;
     return {};
 }
@@ -200,10 +173,7 @@ bool belongs_to_group(gid_t gid) {
     if (getegid() == gid) return true;
     std::vector<gid_t> groups(static_cast<std::size_t>(sysconf(_SC_NGROUPS_MAX)) + 1);
     const int n = getgroups(static_cast<int>(groups.size()), groups.data());
-    for (int k = 0; k < n; ++k) {
-        if (groups[static_cast<std::size_t>(k)] == gid) return true;
-    }
-    return false;
+    return n > 0 && std::find(groups.begin(), groups.begin() + n, gid) != groups.begin() + n;
 }
 
 // The target's owner where the runner may give it (root), and its group
@@ -272,10 +242,8 @@ long os_rename(const fs::path& from, const fs::path& to) {
     return error_unless(std::rename(from.c_str(), to.c_str()) == 0);
 }
 
-// Through the folder. Where that cannot be done (an unreadable folder, or a
-// file system that does not flush folders) but for an I/O error, which
-// means the disk itself failed, the whole file system the new file is on is
-// flushed instead (syncfs; elsewhere sync, which cannot fail).
+// Through the folder; but for an I/O error there (the disk failed), through
+// the whole file system.
 long os_flush_rename(Target& t) {
     if (t.folder >= 0) {
         if (fsync(t.folder) == 0) return 0;

@@ -17,14 +17,6 @@ long error_unless(bool succeeded) {
     return succeeded ? 0 : static_cast<long>(GetLastError());
 }
 
-FileFailure failure(Failed what, long error) {
-    return {what, error, Refusal::none, Step::target, {}, 0};
-}
-
-FileFailure refusal(Refusal why) {
-    return {Failed::open, 0, why, Step::target, {}, 0};
-}
-
 OVERLAPPED at_offset(std::uint64_t offset) {
     OVERLAPPED place{};
     place.Offset = static_cast<DWORD>(offset);
@@ -50,10 +42,15 @@ FileFailure check_open_file(HANDLE h, std::uint64_t& size) {
     return {};
 }
 
-FileFailure updatable(const fs::path& path) {
+// A folder (refused as `folder`) or a file marked read-only is refused; a
+// name with nothing there is no failure where `absent` may be.
+FileFailure check_attributes(const fs::path& path, Refusal folder, bool absent, bool& exists) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return failure(Failed::open, error_unless(false));
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return refusal(Refusal::folder);
+    const long error = error_unless(attributes != INVALID_FILE_ATTRIBUTES);
+    exists = error == 0;
+    if (absent && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) return {};
+    if (error != 0) return failure(Failed::open, error);
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return refusal(folder);
     if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return refusal(Refusal::read_only);
     return {};
 }
@@ -64,7 +61,9 @@ FileFailure updatable(const fs::path& path) {
 // file while this one reads it; backup semantics open a folder, to tell it.
 // To update: shared for reading and writing, not deletion.
 FileFailure os_open(const fs::path& path, bool update, Handle& h, std::uint64_t& size) {
-    const FileFailure refused = update ? updatable(path) : FileFailure{};
+    bool exists = false;
+    const FileFailure refused =
+        update ? check_attributes(path, Refusal::folder, false, exists) : FileFailure{};
     if (failed(refused)) return refused;
     const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | (update ? 0 : FILE_SHARE_DELETE);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | (update ? GENERIC_WRITE : 0), sharing,
@@ -72,19 +71,9 @@ FileFailure os_open(const fs::path& path, bool update, Handle& h, std::uint64_t&
                               update ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failure(Failed::open, error_unless(false));
     const FileFailure f = check_open_file(file, size);
-    if (failed(f)) {
-        CloseHandle(file);
-    } else {
-        h = reinterpret_cast<Handle>(file);
-    }
+    if (failed(f)) CloseHandle(file);
+    h = failed(f) ? no_handle : reinterpret_cast<Handle>(file);
     return f;
-}
-
-long os_read(Handle h, std::uint8_t* at, std::size_t n, std::size_t& done) {
-    DWORD got = 0;
-    const bool read = ReadFile(handle_of(h), at, at_most_a_gigabyte(n), &got, nullptr) != 0;
-    done = got;
-    return error_unless(read);
 }
 
 // Reading at or past the end is the end, not a failure.
@@ -157,16 +146,7 @@ void os_pause(unsigned milliseconds) {
 // program (or another run renaming over it) may hold it for a moment, so
 // there is no trial open: the rename retries that.
 FileFailure os_inspect_target(Target& t) {
-    const DWORD attributes = GetFileAttributesW(t.path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        const long error = error_unless(false);
-        const bool absent = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-        return absent ? FileFailure{} : failure(Failed::open, error);
-    }
-    t.exists = true;
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return refusal(Refusal::not_regular);
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return refusal(Refusal::read_only);
-    return {};
+    return check_attributes(t.path, Refusal::not_regular, true, t.exists);
 }
 
 // Shared for deletion, so that Ctrl+C can remove it while it is open.

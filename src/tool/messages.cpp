@@ -13,11 +13,11 @@
 
 namespace {
 
-// The text as `stream` shows it: its UTF-8 twin on a terminal that reads
-// UTF-8, else the GBK bytes. The values go in as they came either way.
+// The text as `stream` shows it: its UTF-8 twin where Unicode shows (a
+// terminal that reads UTF-8, a Windows console), else the GBK bytes. The values go in as they came either way.
 const char* as_shown(Stream stream, const char* format) {
     // Asked once for the run's many messages.
-    static const bool utf8[2] = {reads_utf8(Stream::out), reads_utf8(Stream::err)};
+    static const bool utf8[2] = {shows_unicode(Stream::out), shows_unicode(Stream::err)};
     if (!utf8[stream == Stream::out ? 0 : 1]) return format;
     const text::Twin* const twin =
         std::find_if(std::begin(text::twins), std::end(text::twins),

@@ -115,6 +115,22 @@ else
   status=1
 fi
 
+# A script's log of both streams (> log 2>&1) on a Chinese Windows: one GBK
+# file, Windows' words for a missing offline.bin included.
+mkdir -p "$work/log"
+"$generator" "$work/log"
+rm "$work/log/offline.bin"
+(cd "$work/log" && LC_ALL=zh_CN.UTF-8 wine cmd /c \
+  "$windows_name 11-22-33-44-55-66 500 <nul >log.txt 2>&1" </dev/null >/dev/null 2>&1) || true
+reason=$(iconv -f GBK -t UTF-8 "$work/log/log.txt" 2>/dev/null | tr -d '\r' | grep '^\./offline\.bin: ' || true)
+if iconv -f GBK -t UTF-8 "$work/log/log.txt" >/dev/null 2>&1 && [ -n "$reason" ] &&
+   ! LC_ALL=C grep -q '^\./offline\.bin: [ -~]*$' <<<"$reason"; then
+  echo "a log of both streams is one GBK file, Windows' words too: $reason"
+else
+  echo "a log of both streams does not read as GBK, or lacks Windows' words: $reason" >&2
+  status=1
+fi
+
 # The checker's report names an image in a folder named in Chinese, on the
 # console through WriteConsoleW.
 mkdir -p "$work/report"

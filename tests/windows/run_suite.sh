@@ -15,6 +15,18 @@ if [ ! -x "$e2e" ]; then
 fi
 
 cmake --workflow --preset windows
+# The fault copies: the same objects with the fault object, and relinked
+# without it, which must give the shipped executables byte for byte.
+cmake --preset windows-faults >/dev/null
+cmake --build --preset windows-faults
+faults=$root/build/windows-faults
+for program in Tolp_mac_tool Tolp_image_check; do
+  if ! cmp -s "$root/build/windows/$program.exe" "$faults/${program}_relinked.exe"; then
+    echo "$program.exe relinked without the fault object differs from the shipped one" >&2
+    exit 1
+  fi
+done
+echo "both executables relinked without the fault object are the shipped ones, byte for byte"
 version=$(sed -n 's/^project(Tolp_mac_tool VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
 
 # A bare Windows PC has only its system DLLs: nothing else may be imported.
@@ -41,11 +53,10 @@ echo "both executables carry version $version"
 # A throw-away prefix and one persistent server for the whole suite: a
 # server started by a test's own run would hold its pipes open, and one
 # started under a file-size limit would inherit the limit.
-export WINEPREFIX=$root/build/windows/wineprefix WINEDEBUG=-all WINEARCH=win64
-mkdir -p "$WINEPREFIX"
-wineserver -k >/dev/null 2>&1 || true  # a server left from an earlier run
+export WINEPREFIX WINEDEBUG=-all WINEARCH=win64
+WINEPREFIX=$(mktemp -d)
 wineserver -p
-trap 'wineserver -k || true' EXIT
+trap 'wineserver -k || true; rm -rf "$WINEPREFIX"' EXIT
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 # A helper of our own that holds a file open the way a virus scanner does.
@@ -56,7 +67,9 @@ windows_name="Z:${exe//\//\\}"
 # Wine takes arguments and file names in the host's locale: UTF-8, so that
 # names in any script reach the programs whole.
 LC_ALL=C.UTF-8 TOLP_TOOL=$exe TOLP_CHECKER=$checker TOLP_LAUNCHER=wine TOLP_CRLF=1 \
-  TOLP_PROGRAM_NAME=$windows_name TOLP_HOLDER=$holder "$e2e" --gtest_brief=1 </dev/null
+  TOLP_PROGRAM_NAME=$windows_name TOLP_HOLDER=$holder \
+  TOLP_FAULT_TOOL=$faults/Tolp_mac_tool_faults.exe TOLP_FAULT_CHECKER=$faults/Tolp_image_check_faults.exe \
+  "$e2e" --gtest_brief=1 </dev/null
 
 bash "$root/tests/windows/console_checks.sh" "$exe" "$root/build/default/Tolp_mac_tool" \
   "$root/build/default/make_sample_images" "$holder" "$checker"
