@@ -285,7 +285,8 @@ bool ends_with_a_failure_message(const RunResult& r) {
 }
 
 bool is_temporary(const std::string& name) {
-    return name.rfind(".", 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".tmp") == 0;
+    return name.rfind(".", 0) == 0 && name.size() > 4 &&
+           name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
 // The lie a run under injected faults told, or nothing: whatever failed, no
@@ -297,8 +298,8 @@ std::string lie_of(const RunResult& r, const std::map<std::string, Bytes>& befor
                    std::map<std::string, Bytes> files, const std::vector<Bytes>& reasons,
                    int status, const Bytes& transcript) {
     for (auto it = files.begin(); it != files.end();) {
-        const bool named = r.status != 0 && is_temporary(it->first) &&
-                           r.err.find(it->first) != Bytes::npos;
+        const bool named =
+            r.status != 0 && is_temporary(it->first) && r.err.find(it->first) != Bytes::npos;
         it = named ? files.erase(it) : std::next(it);
     }
     // A stamp written in part, where it could not be undone, is said.
@@ -313,7 +314,9 @@ std::string lie_of(const RunResult& r, const std::map<std::string, Bytes>& befor
         return right ? "" : "status 0 without both files right and the whole transcript";
     }
     if (r.status > 255 || !ends_with_a_failure_message(r)) {
-        return ended + " without its message: " + r.out.substr(r.out.size() > 80 ? r.out.size() - 80 : 0) + " / " + r.err;
+        return ended +
+               " without its message: " + r.out.substr(r.out.size() > 80 ? r.out.size() - 80 : 0) +
+               " / " + r.err;
     }
     if (status >= 0 && r.status != status) return ended + ", not " + std::to_string(status);
     for (const Bytes& words : reasons) {
@@ -352,7 +355,7 @@ const std::map<std::string, std::vector<int>> file_call_errors = {
 // cannot be, and only when neither flush happened is it a failure.
 struct Faults {
     std::vector<std::string> injections;
-    int status;  // -1: any
+    int status;               // -1: any
     std::vector<int> errors;  // whose words a failing run gives
 };
 const Faults combined_faults[] = {
@@ -362,9 +365,12 @@ const Faults combined_faults[] = {
     {{"inject=pread64:error=EIO:when=1+"}, 255, {EIO}},
     // A temporary that cannot be removed after a failed flush or rename.
     {{"inject=fsync:error=EIO:when=1", "inject=unlink:error=EACCES",
-      "inject=unlinkat:error=EACCES"}, 1, {EIO}},
+      "inject=unlinkat:error=EACCES"},
+     1,
+     {EIO}},
     {{"inject=rename:error=EXDEV", "inject=unlink:error=EPERM", "inject=unlinkat:error=EPERM"},
-     255, {EXDEV}},
+     255,
+     {EXDEV}},
 };
 
 void setfacl(const fs::path& folder, const std::vector<std::string>& args) {
@@ -421,8 +427,9 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
     for (const auto& c : combined_faults) faults.push_back(c);
     // The temporary's name taken every time (its open is the last): tried a
     // bounded number of times.
-    faults.push_back(
-        {{"inject=openat:error=EEXIST:when=" + std::to_string(made["openat"]) + "+"}, 255, {EEXIST}});
+    faults.push_back({{"inject=openat:error=EEXIST:when=" + std::to_string(made["openat"]) + "+"},
+                      255,
+                      {EEXIST}});
     std::vector<std::string> lies;
     for (const auto& [injections, status, errors] : faults) {
         TempDir dir;
@@ -482,14 +489,17 @@ TEST(Reliability, EveryFailingWin32CallLeavesWholeFilesAndAnHonestStatus) {
             const std::map<std::string, Bytes>& before, const std::vector<Bytes>& reasons) {
              return lie_of(r, before, dir.listing(), reasons, -1, good.out);
          }},
-        {"TOLP_FAULT_CHECKER", true, {"--sources", "original", usual_merged},
+        {"TOLP_FAULT_CHECKER",
+         true,
+         {"--sources", "original", usual_merged},
          [](const RunResult& r, const RunResult& good, const TempDir& dir,
             const std::map<std::string, Bytes>& before, const std::vector<Bytes>& reasons) {
              if (dir.listing() != before) return std::string("the checker changed a file");
              if (r.status == 0) return r.out == good.out ? "" : std::string("status 0, report cut");
              bool named = false;
              for (const Bytes& words : reasons) named = named || r.err.find(words) != Bytes::npos;
-             if (r.status == 2 && named && r.err.rfind("Tolp_image_check: ", 0) == 0) return std::string();
+             if (r.status == 2 && named && r.err.rfind("Tolp_image_check: ", 0) == 0)
+                 return std::string();
              return "status " + std::to_string(r.status) + " without its reason: " + r.err;
          }},
     };
@@ -521,7 +531,8 @@ TEST(Reliability, EveryFailingWin32CallLeavesWholeFilesAndAnHonestStatus) {
             dir.write(usual_merged, "an earlier image");
             if (p.checker) {
                 fs::create_directory(dir / "original");
-                for (const auto& [name, bytes] : inputs(small)) dir.write("original/" + name, bytes);
+                for (const auto& [name, bytes] : inputs(small))
+                    dir.write("original/" + name, bytes);
                 dir.write(usual_merged, usual_result(small).at(usual_merged));
             }
             return dir.listing();

@@ -17,9 +17,9 @@
 
 #include "arguments.h"
 #include "console.h"
+#include "files.h"
 #include "image_check.h"
 #include "image_report.h"
-#include "files.h"
 
 namespace {
 

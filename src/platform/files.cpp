@@ -50,4 +50,3 @@ std::int64_t read_input(InputFile& file, std::uint8_t* buf, std::size_t room) {
     if (error != 0) file.failure = failure(Failed::read, error);
     return error != 0 ? -1 : static_cast<std::int64_t>(got + more);
 }
-

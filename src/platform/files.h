@@ -42,7 +42,7 @@ void close_input(InputFile& file);
 // never touched, and no free space is needed.
 //
 // The file must hold `contents`, `size` bytes, but for its `count` fields
-// (each an offset and a width, in order, at most `most_field_bytes` in all),
+// (`spans`: each an offset and a width, in order, at most `most_field_bytes` in all),
 // where another run of the same kind may have written other bytes:
 // otherwise it is refused (Refusal::changed) and nothing is written. Then
 // only the fields are written (cut at `size`), one write each, and flushed;
@@ -62,7 +62,7 @@ void close_input(InputFile& file);
 // makes them whole. A FUSE file system may not pass the flush on.
 inline constexpr std::size_t most_field_bytes = 64;
 FileFailure update_in_place(const std::filesystem::path& path, const std::uint8_t* contents,
-                            std::size_t size, const std::size_t (*fields)[2], std::size_t count);
+                            std::size_t size, const std::size_t (*spans)[2], std::size_t count);
 
 // Replaces the file at `path` with `size` bytes: they go to a temporary
 // beside it, which takes over the existing file's owner and group (where

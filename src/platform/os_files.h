@@ -5,9 +5,9 @@
 #ifndef TOLP_OS_FILES_H
 #define TOLP_OS_FILES_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <algorithm>
 #include <filesystem>
 
 #include "file_failure.h"
@@ -18,14 +18,12 @@ inline constexpr Handle no_handle = -1;
 // Opens an existing regular file, to read it or to update it in place; a
 // file that is not one, or (to update) one a write would be wrong for, is
 // refused. One attempt; `size` is the open file's.
-FileFailure os_open(const std::filesystem::path& path, bool update, Handle& h,
-                    std::uint64_t& size);
+FileFailure os_open(const std::filesystem::path& path, bool update, Handle& h, std::uint64_t& size);
 
 // One read or write of up to `n` bytes at `offset`; `done` 0 from a read:
 // the end of the file; more than 0 from a write that succeeded.
 // Interrupted calls are made again.
-long os_read_at(Handle h, std::uint8_t* at, std::size_t n, std::uint64_t offset,
-                std::size_t& done);
+long os_read_at(Handle h, std::uint8_t* at, std::size_t n, std::uint64_t offset, std::size_t& done);
 long os_write_at(Handle h, const std::uint8_t* bytes, std::size_t n, std::uint64_t offset,
                  std::size_t& done);
 
@@ -64,7 +62,7 @@ bool os_name_taken(long error);
 long os_carry_access(Handle h, const Target& target);
 long os_rename(const std::filesystem::path& from, const std::filesystem::path& to);
 // Makes the rename durable, and closes the folder.
-long os_flush_rename(Target& target);
+long os_flush_rename(const Target& target);
 void os_close_folder(Target& target);
 
 // Whether `error` means another program holds the file for a moment (a

@@ -53,7 +53,7 @@ FileFailure os_open(const fs::path& path, bool update, Handle& h, std::uint64_t&
     const int fd =
         open(path.c_str(), (update ? O_RDWR : O_RDONLY) | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return failure(Failed::open, errno);
-    const FileFailure f = check_open_file(fd, update, size);
+    FileFailure f = check_open_file(fd, update, size);
     if (failed(f)) close(fd);
     h = failed(f) ? no_handle : fd;
     return f;
@@ -106,11 +106,12 @@ void os_unlock(Handle /*h*/) {}
 // Both are asked while the file is open, through one mount, so a file
 // system that numbers its files afresh (FUSE) answers alike for both.
 FileFailure os_still_named(const fs::path& path, Handle h) {
-    struct stat open_file {}, by_name {};
-    if (fstat(fd_of(h), &open_file) != 0 || stat(path.c_str(), &by_name) != 0) {
+    struct stat opened {
+    }, by_name{};
+    if (fstat(fd_of(h), &opened) != 0 || stat(path.c_str(), &by_name) != 0) {
         return errno == ENOENT ? refusal(Refusal::changed) : failure(Failed::confirm, errno);
     }
-    const bool same = by_name.st_dev == open_file.st_dev && by_name.st_ino == open_file.st_ino;
+    const bool same = by_name.st_dev == opened.st_dev && by_name.st_ino == opened.st_ino;
     return same ? FileFailure{} : refusal(Refusal::changed);
 }
 
@@ -244,17 +245,18 @@ long os_rename(const fs::path& from, const fs::path& to) {
 
 // Through the folder; but for an I/O error there (the disk failed), through
 // the whole file system.
-long os_flush_rename(Target& t) {
-    if (t.folder >= 0) {
-        if (fsync(t.folder) == 0) return 0;
+long os_flush_rename(const Target& t) {
+    const int folder = fd_of(t.folder);
+    if (folder >= 0) {
+        if (fsync(folder) == 0) return 0;
         if (errno == EIO) return EIO;
     }
 #ifdef __linux__
-    const int fd = t.folder >= 0 ? t.folder
-                                 : open(t.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd =
+        folder >= 0 ? folder : open(t.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
         const long error = error_unless(syncfs(fd) == 0);
-        if (fd != t.folder) close(fd);
+        if (fd != folder) close(fd);
         return error;
     }
 #endif
@@ -263,6 +265,6 @@ long os_flush_rename(Target& t) {
 }
 
 void os_close_folder(Target& t) {
-    if (t.folder >= 0) close(t.folder);
+    if (t.folder >= 0) close(fd_of(t.folder));
     t.folder = no_handle;
 }

@@ -70,7 +70,7 @@ FileFailure os_open(const fs::path& path, bool update, Handle& h, std::uint64_t&
                               nullptr, OPEN_EXISTING,
                               update ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (file == INVALID_HANDLE_VALUE) return failure(Failed::open, error_unless(false));
-    const FileFailure f = check_open_file(file, size);
+    FileFailure f = check_open_file(file, size);
     if (failed(f)) CloseHandle(file);
     h = failed(f) ? no_handle : reinterpret_cast<Handle>(file);
     return f;
@@ -91,8 +91,7 @@ long os_write_at(Handle h, const std::uint8_t* bytes, std::size_t n, std::uint64
                  std::size_t& done) {
     OVERLAPPED place = at_offset(offset);
     DWORD wrote = 0;
-    const bool written =
-        WriteFile(handle_of(h), bytes, at_most_a_gigabyte(n), &wrote, &place) != 0;
+    const bool written = WriteFile(handle_of(h), bytes, at_most_a_gigabyte(n), &wrote, &place) != 0;
     done = written ? wrote : 0;
     // Nothing written, and no error said why: the disk took nothing.
     return !written ? error_unless(false) : wrote == 0 ? ERROR_WRITE_FAULT : 0;
@@ -108,8 +107,9 @@ long os_close(Handle h) {
 
 long os_lock(Handle h) {
     OVERLAPPED from_start{};
-    return error_unless(LockFileEx(handle_of(h), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
-                                   0, MAXDWORD, MAXDWORD, &from_start) != 0);
+    return error_unless(LockFileEx(handle_of(h),
+                                   LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                                   MAXDWORD, &from_start) != 0);
 }
 
 bool os_lock_busy(long error) {
@@ -174,7 +174,7 @@ long os_rename(const fs::path& from, const fs::path& to) {
                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0);
 }
 
-long os_flush_rename(Target& /*target*/) {
+long os_flush_rename(const Target& /*target*/) {
     return 0;
 }
 

@@ -14,7 +14,8 @@
 namespace {
 
 // The text as `stream` shows it: its UTF-8 twin where Unicode shows (a
-// terminal that reads UTF-8, a Windows console), else the GBK bytes. The values go in as they came either way.
+// terminal that reads UTF-8, a Windows console), else the GBK bytes. The values go in as they came
+// either way.
 const char* as_shown(Stream stream, const char* format) {
     // Asked once for the run's many messages.
     static const bool utf8[2] = {shows_unicode(Stream::out), shows_unicode(Stream::err)};
@@ -75,7 +76,8 @@ void say_reason(const std::string& name, const std::string& reason) {
     const std::string line = name + ": " + reason + "\n";
     const bool unicode = shows_unicode(Stream::err);
     const std::string shown = unicode ? line : as_gbk(line);
-    write_message(Stream::err, shown.data(), shown.size(), unicode ? Encoding::utf8 : Encoding::gbk);
+    write_message(Stream::err, shown.data(), shown.size(),
+                  unicode ? Encoding::utf8 : Encoding::gbk);
 }
 
 void stop(int status) {

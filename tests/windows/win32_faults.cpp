@@ -29,17 +29,22 @@ struct Call {
     unsigned long codes[5];  // the errors Windows gives there, 0 ended
     void* real = nullptr;
     long count = 0;
+    unsigned long failing = 0;
 };
 
 // Every call of a run that can fail, and how.
 Call calls[] = {
-    {"CreateFileW", "kernel32", -1, {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
-                                     ERROR_NOT_ENOUGH_MEMORY, ERROR_FILE_EXISTS}},
+    {"CreateFileW",
+     "kernel32",
+     -1,
+     {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_NOT_ENOUGH_MEMORY, ERROR_FILE_EXISTS}},
     {"GetFileAttributesW", "kernel32", -1, {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND}},
     {"GetFileInformationByHandle", "kernel32", 0, {ERROR_NOT_ENOUGH_MEMORY, ERROR_UNEXP_NET_ERR}},
     {"GetFileType", "kernel32", 0, {ERROR_INVALID_HANDLE}},
-    {"ReadFile", "kernel32", 0, {ERROR_LOCK_VIOLATION, ERROR_HANDLE_EOF, ERROR_CRC,
-                                 ERROR_NOT_ENOUGH_MEMORY}},
+    {"ReadFile",
+     "kernel32",
+     0,
+     {ERROR_LOCK_VIOLATION, ERROR_HANDLE_EOF, ERROR_CRC, ERROR_NOT_ENOUGH_MEMORY}},
     {"WriteFile", "kernel32", 0, {ERROR_DISK_FULL, ERROR_LOCK_VIOLATION}},
     {"FlushFileBuffers", "kernel32", 0, {ERROR_DISK_FULL, ERROR_IO_DEVICE}},
     {"CloseHandle", "kernel32", 0, {ERROR_UNEXP_NET_ERR}},
@@ -96,7 +101,8 @@ void read_settings() {
     }
     if (GetEnvironmentVariableA("TOLP_FAULTS", text, sizeof text) == 0) return;
     int k = 0;
-    for (char* item = std::strtok(text, ","); item != nullptr && k < 4; item = std::strtok(nullptr, ",")) {
+    for (char* item = std::strtok(text, ","); item != nullptr && k < 4;
+         item = std::strtok(nullptr, ",")) {
         char name[64];
         char onwards = 0;
         Fault f;
@@ -125,8 +131,7 @@ bool fails(int n) {
     }
     for (const Fault& f : faults) {
         if (f.call == n && (count == f.from || (f.onwards && count > f.from))) {
-            if (c.dll[0] == 'm') errno = ENOSPC;
-            SetLastError(f.code);
+            c.failing = f.code;
             return true;
         }
     }
@@ -141,8 +146,14 @@ struct Wrap;
 template <int N, typename R, typename... A>
 struct Wrap<N, R (*)(A...)> {
     static R WINAPI call(A... a) {
-        if (fails(N)) return (R)(calls[N].failed);
-        return reinterpret_cast<R(WINAPI*)(A...)>(calls[N].real)(a...);
+        const auto real = reinterpret_cast<R(WINAPI*)(A...)>(calls[N].real);
+        if (!fails(N)) return real(a...);
+        // A handle is closed even where the close reports an error (a
+        // network file system's late write error).
+        if (N == 7) real(a...);
+        if (calls[N].dll[0] == 'm') errno = ENOSPC;
+        SetLastError(calls[N].failing);
+        return (R)(calls[N].failed);
     }
 };
 
@@ -159,8 +170,8 @@ struct AskedForTheTable {
 
 }  // namespace
 
-#define SLOT(n, name)                                                                \
-    extern "C" void* slot_##name __asm__("__imp_" #name);                            \
+#define SLOT(n, name)                                     \
+    extern "C" void* slot_##name __asm__("__imp_" #name); \
     void* slot_##name = reinterpret_cast<void*>(&Wrap<n, decltype(&name)>::call);
 
 SLOT(0, CreateFileW)
