@@ -146,8 +146,9 @@ struct Wrap;
 template <int N, typename R, typename... A>
 struct Wrap<N, R (*)(A...)> {
     static R WINAPI call(A... a) {
+        const bool failing = fails(N);  // the real functions are found at the first call
         const auto real = reinterpret_cast<R(WINAPI*)(A...)>(calls[N].real);
-        if (!fails(N)) return real(a...);
+        if (!failing) return real(a...);
         // A handle is closed even where the close reports an error (a
         // network file system's late write error).
         if (N == 7) real(a...);
