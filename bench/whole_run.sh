@@ -31,11 +31,11 @@ instructions() {
     </dev/null >/dev/null 2>"$work/callgrind.log"
   sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$work/callgrind.log"
 }
-tool_instructions=$(instructions "$tool" 11-22-33-44-55-66 500)
+tool_instructions=$(instructions "$tool" 02-11-22-33-44-55 500)
 floor_instructions=$(instructions "$floor")
 echo "instructions: tool $tool_instructions, durable floor $floor_instructions"
 
-strace -f -c -o "$work/strace.txt" "$tool" 11-22-33-44-55-66 500 </dev/null >/dev/null
+strace -f -c -o "$work/strace.txt" "$tool" 02-11-22-33-44-55 500 </dev/null >/dev/null
 # strace -c: the calls are the fourth column, the call's name the last.
 stat_calls=$(awk '$NF ~ /^(stat|lstat|fstat|newfstatat|fstatat64|statx|stat64|lstat64|fstat64)$/ \
   {n += $4} END {print n + 0}' "$work/strace.txt")
@@ -44,7 +44,7 @@ echo "stat-family system calls: $stat_calls"
 python3 - "$tool" "$floor" "$runs" <<'PY'
 import statistics, subprocess, sys, time
 tool, floor, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
-commands = {"tool": [tool, "11-22-33-44-55-66", "500"], "floor": [floor]}
+commands = {"tool": [tool, "02-11-22-33-44-55", "500"], "floor": [floor]}
 times = {name: [] for name in commands}
 for k in range(runs + 20):
     order = ["tool", "floor"] if k % 2 == 0 else ["floor", "tool"]

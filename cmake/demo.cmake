@@ -9,7 +9,7 @@ foreach(folder IN ITEMS "${DIR}" "${sources}")
   execute_process(COMMAND "${GENERATOR}" "${folder}" COMMAND_ERROR_IS_FATAL ANY)
 endforeach()
 
-set(args 11-22-33-44-55-66 500)
+set(args 02-11-22-33-44-55 500)
 set(transcript "${outside}/demo-transcript.txt")
 file(WRITE "${outside}/demo-stdin" "")
 execute_process(COMMAND "${TOOL}" ${args}
@@ -54,7 +54,7 @@ if(NOT status EQUAL 0)
   message(FATAL_ERROR "the tool ended with status ${status}")
 endif()
 
-file(GLOB merged RELATIVE "${DIR}" "${DIR}/11-22-33-44-55-66_*.bin")
+file(GLOB merged RELATIVE "${DIR}" "${DIR}/02-11-22-33-44-55_*.bin")
 message("Tolp_image_check --sources ${sources} ${merged}")
 execute_process(COMMAND "${CHECKER}" --sources "${sources}" "${merged}"
   WORKING_DIRECTORY "${DIR}" RESULT_VARIABLE check_status)

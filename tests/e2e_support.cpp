@@ -28,6 +28,8 @@ Bytes echo_transcript(const std::vector<std::string>& args, bool utf8) {
            fmt(utf8 ? text::echo_second_utf8 : text::echo_second, args.at(1).c_str());
 }
 
+const Bytes usual_warning = fmt(text::warn_mac_multicast, "11-22-33-44-55-66");
+
 void put_images(const TempDir& dir, const Images& images) {
     dir.write("offline.bin", images.offline);
     dir.write("ramboot.bin", images.ramboot);

@@ -29,6 +29,9 @@ void put_images(const TempDir& dir, const Images& images);
 // The usual call, and what it decodes to.
 inline const std::vector<std::string> usual_args = {"11-22-33-44-55-66", "500"};
 inline constexpr std::uint8_t usual_mac[6] = {0x11, 0x22, 0x33, 0x44, 0x55, 0x66};
+// Its first byte is odd: every run that gets past the argument checks warns
+// of a multicast base on standard error first.
+extern const Bytes usual_warning;
 
 // What the tool must print, stage by stage, computed from the definitions
 // (the checksum from the bitwise reference loop).

@@ -184,26 +184,28 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          damaged(nullptr, "image.bin"),
          {},
          0,
-         "  name: not in the tool's form, not compared\n",
+         "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (too short), not compared\n",
          ""},
         {"a name of one letter",
          damaged(nullptr, "x"),
          {},
          0,
-         "  name: not in the tool's form, not compared\n",
+         "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (too short), not compared\n",
          ""},
         // Names the tool never writes, though shaped like its own.
         {"name with a checksum not in hex",
          damaged(nullptr, "11-22-33-44-55-66_6B1DDC0G_500.bin"),
          {},
          1,
-         "  name: not as the tool writes a name (",
+         "  name: the checksum '6B1DDC0G' is not 8 upper-case hex digits, as the tool writes it: "
+         "FAIL\n",
          ""},
         {"name with another separator before the count",
          damaged(nullptr, "11-22-33-44-55-66_6B1DDC00-500.bin"),
          {},
          0,
-         "  name: not in the tool's form, not compared\n",
+         "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (no '_' after the 8-character "
+         "checksum), not compared\n",
          ""},
         {"name with lower-case checksum digits",
          damaged(nullptr, "11-22-33-44-55-66_6b1ddc00_500.bin"),
@@ -215,7 +217,29 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_0500.bin"),
          {},
          1,
-         "as the tool writes",
+         "  name: the count '0500' is not as the tool writes a count",
+         ""},
+        {"a second copy as Windows names it",
+         damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_500 (1).bin"),
+         {},
+         1,
+         "  name: the count '500 (1)' is not as the tool writes a count",
+         ""},
+        {"sources longer than their room, as the tool lays them out",
+         [](const TempDir& dir) {
+             fs::create_directory(dir / "long");
+             write_file(dir / "long" / "offline.bin", pattern_bytes(41060, 93));
+             write_file(dir / "long" / "ramboot.bin", pattern_bytes(12338, 94));
+             write_file(dir / "long" / "download.bin", made_from.download);
+             run_tool(dir / "long", usual_args);
+             return "long/11-22-33-44-55-66_6B1DDC00_500.bin";
+         },
+         {"--sources=long"},
+         0,
+         "  offline.bin: 41060 bytes, 100 over its room of 40960; the image lacks its bytes "
+         "40960-41059 (under ramboot.bin)\n"
+         "  ramboot.bin: 12338 bytes, 50 over its room of 12288; the image lacks its bytes "
+         "12288-12337 (under download.bin)\n",
          ""},
         {"negative count in the name",
          damaged(nullptr, "11-22-33-44-55-66_6B1DDC00_-5.bin"),
@@ -324,8 +348,8 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          nullptr,
          "a POSIX file name of any bytes"},
         // A lone continuation byte and sequences cut by an ASCII byte go;
-        // U+0080, U+00BF, U+0800 and U+FF21 (the bounds of lead and second
-        // bytes) stay.
+        // U+0080 (a C1 control) is escaped; U+00BF, U+0800 and U+FF21 (the
+        // bounds of lead and second bytes) stay.
         {"a name with UTF-8 at its bounds, as JSON",
          damaged(nullptr,
                  "a\x80\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xE0\xA0"
@@ -333,7 +357,7 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
                  "B.bin"),
          {"--json"},
          0,
-         "\"path\": \"a\xEF\xBF\xBD\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xEF\xBF\xBD\xEF\xBF\xBD"
+         "\"path\": \"a\xEF\xBF\xBD\\u0080\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xEF\xBF\xBD\xEF\xBF\xBD"
          "A\xEF\xBF\xBD"
          "B.bin\"",
          "",
@@ -345,6 +369,15 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          {"--json"},
          0,
          "\"path\": \"q\\\"\\\\.bin\"",
+         "",
+         {},
+         nullptr,
+         "a POSIX file name of any bytes"},
+        {"names with C1 control characters, raw and in UTF-8",
+         damaged(nullptr, "\x85x\xC2\x9B.bin"),
+         {},
+         0,
+         "\\x85x\\u009B.bin\n",
          "",
          {},
          nullptr,

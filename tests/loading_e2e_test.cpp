@@ -22,7 +22,7 @@ TEST(Loading, PageWalkTranscriptForEverySizeClass) {
         const RunResult r = run_tool(dir.path(), usual_args);
         EXPECT_EQ(r.status, 0) << download.size();
         EXPECT_TRUE(same_bytes(console(usual_run_transcript(download)), r.out)) << download.size();
-        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.err, console(usual_warning));
         EXPECT_TRUE(same_listing(usual_result(images), dir.listing())) << download.size();
         EXPECT_TRUE(checker_accepts_merged_images(dir.path())) << download.size();
     }
@@ -69,7 +69,7 @@ TEST(Loading, MissingOrFolderDownloadImageIsReportedOnBothStreams) {
         }
         const RunResult r = run_tool(dir.path(), usual_args);
         EXPECT_EQ(r.status, 255) << c.reason;
-        EXPECT_TRUE(reason_line(Bytes("Error opening file: ") + c.reason + "\n", r.err));
+        EXPECT_TRUE(reason_line(usual_warning + "Error opening file: " + c.reason + "\n", r.err));
         const Bytes expected =
             echo_transcript(usual_args) +
             arguments_transcript(usual_args[0], 500, "0X11 0X22 0X33 0X44 0X55 0X66 \n") +

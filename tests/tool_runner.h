@@ -64,8 +64,9 @@ RunResult run_checker(const fs::path& dir, const std::vector<std::string>& args,
 std::string tool_path();
 std::string program_name_seen();
 
-// Whether standard error `err` is the reason line `expected` ("NAME: REASON\n",
-// or nothing); a Windows build gives the NAME and a reason in Windows' words.
+// Whether standard error `err` is `expected`: lines the tool writes itself,
+// then a reason line "NAME: REASON\n" (or nothing), where a Windows build
+// gives the NAME and a reason in Windows' words.
 ::testing::AssertionResult reason_line(const Bytes& expected, const Bytes& err);
 
 // True when the tool runs behind a launcher (an emulator for another build).

@@ -129,12 +129,20 @@ TEST(Stamping, ASecondRunWithTheSameArgumentsChangesNothing) {
 
 struct LayoutCase {
     std::size_t offline, ramboot, download;
+    Bytes warnings = "";  // after the MAC's, on standard error
 };
 
 TEST(Merge, LayoutPlacesEachImageAndFillsTheGaps) {
     const LayoutCase cases[] = {
-        {0, 0, 1000},      {100, 10, 1000},    {0, 0, 0},     {40960, 12288, 204800},
-        {45000, 10, 1000}, {100, 13000, 1000}, {53248, 0, 0}, {20, 12288 + 5000, 5000},
+        {0, 0, 1000},
+        {100, 10, 1000},
+        {0, 0, 0},
+        {40960, 12288, 204800},
+        {45000, 10, 1000, fmt(text::warn_overrun, "./offline.bin", 45000, 4040, 40960, 10)},
+        {100, 13000, 1000, fmt(text::warn_overrun, "./ramboot.bin", 13000, 712, 12288, 712)},
+        {53248, 0, 0, fmt(text::warn_overrun, "./offline.bin", 53248, 12288, 40960, 0)},
+        {20, 12288 + 5000, 5000, fmt(text::warn_overrun, "./ramboot.bin", 17288, 5000, 12288, 5000)},
+        {54000, 100, 800, fmt(text::warn_overrun, "./offline.bin", 54000, 13040, 40960, 852)},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -145,6 +153,7 @@ TEST(Merge, LayoutPlacesEachImageAndFillsTheGaps) {
         const std::string label = std::to_string(c.offline) + "/" + std::to_string(c.ramboot) +
                                   "/" + std::to_string(c.download);
         EXPECT_EQ(r.status, 0) << label;
+        EXPECT_EQ(r.err, console(usual_warning + c.warnings)) << label;
         EXPECT_TRUE(same_listing(usual_result(images), dir.listing())) << label;
         EXPECT_TRUE(checker_accepts_merged_images(dir.path())) << label;
     }
@@ -247,7 +256,7 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
                                stamping_transcript(c.images.download.size()) + c.tail;
         EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.label;
         EXPECT_TRUE(same_listing(files, dir.listing())) << c.label;
-        EXPECT_TRUE(reason_line(c.reason, r.err)) << c.label;
+        EXPECT_TRUE(reason_line(usual_warning + c.reason, r.err)) << c.label;
     }
 }
 
@@ -352,7 +361,7 @@ TEST(Stamping, AFailedRewriteKeepsTheDownloadImageWhole) {
             {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},
             dir.listing()))
             << c.label;
-        EXPECT_TRUE(reason_line(c.reason, r.err)) << c.label;
+        EXPECT_TRUE(reason_line(usual_warning + c.reason, r.err)) << c.label;
     }
 }
 

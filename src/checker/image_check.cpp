@@ -89,12 +89,21 @@ void check_name(Report& report, const HeaderFields& stamped, const FieldsHeld& h
     const NameFields& name = report.result().name;
     if (name.has_shape && !name.has_form) {
         report.check("name", false,
-                     "not as the tool writes a name (the checksum in 8 upper-case hex digits, "
-                     "the count without '+' or leading zeros)");
+                     name.differs == NamePart::checksum
+                         ? "the checksum '" + printable(name.differing_text) +
+                               "' is not 8 upper-case hex digits, as the tool writes it"
+                         : "the count '" + printable(name.differing_text) +
+                               "' is not as the tool writes a count (decimal, without '+', "
+                               "blanks or leading zeros)");
         return;
     }
     if (!name.has_form) {
-        report.line("%s", "name: not in the tool's form, not compared");
+        report.line("name: not in the tool's form MAC_CHECKSUM_COUNT.bin (%s), not compared",
+                    name.differs == NamePart::length   ? "too short"
+                    : name.differs == NamePart::suffix ? "it does not end in .bin"
+                    : name.differs == NamePart::mac_end
+                        ? "no '_' after the 17-character MAC text"
+                        : "no '_' after the 8-character checksum");
         return;
     }
     if (held_or_absent(report, "name MAC", held.mac, present)) {
@@ -215,6 +224,38 @@ void compare_region(Report& report, const char* name, std::size_t from, std::siz
                     window(image, size, at));
 }
 
+// "its bytes 40960-41059 (under ramboot.bin)", a range at a time.
+std::string lacked_bytes(const CoveredBytes& lacked) {
+    std::string out;
+    for (const CoveredRange& part : lacked.ranges) {
+        if (part.to == part.from) continue;
+        out += formatted(out.empty() ? "the image lacks its bytes %zu-%zu (under %s)"
+                                     : " and %zu-%zu (under %s)",
+                         part.from, part.to - 1, part.under);
+    }
+    return out;
+}
+
+// A source longer than its room: the bytes of it the merged image lacks.
+void note_overruns(Report& report, const Sources& sources) {
+    const SourceSizes sizes{sources.offline.size, sources.ramboot.size};
+    const struct {
+        const InputImage& input;
+        std::size_t size, room;
+    } inputs[] = {{offline_image, sizes.offline, offline_room},
+                  {ramboot_image, sizes.ramboot, ramboot_room}};
+    for (const auto& in : inputs) {
+        if (in.size <= in.room) continue;
+        const Overrun overrun{file_name_of(in.input), in.size, in.room,
+                              covered_bytes(in.input, sizes)};
+        report.line("%s: %zu bytes, %zu over its room of %zu; %s", overrun.source, in.size,
+                    in.size - in.room, in.room,
+                    overrun.lacked.count() == 0 ? "the image holds all of it"
+                                                : lacked_bytes(overrun.lacked).c_str());
+        report.result().overruns.push_back(overrun);
+    }
+}
+
 // Every byte, region by region, against the image the sources make.
 void compare_with_sources(Report& report, const std::uint8_t* image, std::size_t size,
                           const Sources& sources) {
@@ -224,6 +265,7 @@ void compare_with_sources(Report& report, const std::uint8_t* image, std::size_t
     const std::size_t offline_end = offline_offset + std::min(sources.offline.size, offline_room);
     const std::size_t ramboot_end = ramboot_offset + std::min(sources.ramboot.size, ramboot_room);
     const std::size_t end = std::max(expected.size, size);
+    note_overruns(report, sources);
     compare_region(report, "offline", offline_offset, offline_end, expected, image, size);
     compare_region(report, "gap after offline", offline_end, ramboot_offset, expected, image, size);
     compare_region(report, "RAM boot", ramboot_offset, ramboot_end, expected, image, size);
@@ -232,23 +274,71 @@ void compare_with_sources(Report& report, const std::uint8_t* image, std::size_t
     compare_region(report, "download", download_offset, end, expected, image, size);
 }
 
+// The length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or
+// 0 where the bytes there are not one: a stray continuation byte, an
+// overlong form, a surrogate, a code point past U+10FFFF or a cut sequence.
+}  // namespace
+
+std::size_t utf8_sequence_length(const std::string& text, std::size_t at) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
+    const unsigned char lead = byte(0);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0) low = 0xA0;
+        if (lead == 0xED) high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0) low = 0x90;
+        if (lead == 0xF4) high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size() || byte(1) < low || byte(1) > high) return 0;
+    for (std::size_t k = 2; k < length; ++k) {
+        if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
+    }
+    return length;
+}
+
+bool is_c1_control(const std::string& text, std::size_t at) {
+    return at + 1 < text.size() && static_cast<unsigned char>(text[at]) == 0xC2 &&
+           static_cast<unsigned char>(text[at + 1]) < 0xA0 && utf8_sequence_length(text, at) == 2;
+}
+
+unsigned code_point_of(const std::string& text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    return c == 0xC2 ? static_cast<unsigned char>(text[at + 1]) : c;
+}
+
+namespace {
+
+// The escape that stands for the character at `at` in a report line, or
+// "" where it stands as it is.
+std::string escape_of(const std::string& text, std::size_t at) {
+    const auto c = static_cast<unsigned char>(text[at]);
+    if (c == '\n') return "\\n";
+    if (c == '\t') return "\\t";
+    const bool c1 = is_c1_control(text, at);
+    if (!c1 && (c >= 0x20 && c != 0x7F) && (c < 0x80 || c >= 0xA0)) return "";
+    char esc[8];
+    std::snprintf(esc, sizeof esc, c1 ? "\\u%04X" : "\\x%02X", code_point_of(text, at));
+    return esc;
+}
+
 }  // namespace
 
 std::string printable(const std::string& text) {
     std::string out;
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c < 0x20 || c == 0x7F) {
-            char esc[5];
-            std::snprintf(esc, sizeof esc, "\\x%02X", c);
-            out += esc;
-        } else {
-            out += ch;
-        }
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = std::max<std::size_t>(utf8_sequence_length(text, at), 1);
+        const std::string escape = escape_of(text, at);
+        out += escape.empty() ? text.substr(at, length) : escape;
+        at += length;
     }
     return out;
 }

@@ -28,6 +28,15 @@ struct Check {
     std::string expected, found;  // a few bytes around `offset`, in hex
 };
 
+// An offline or RAM boot image longer than its room, and which of its
+// bytes (offsets in the source) the merged image lacks: a later image
+// covers them, as the tool lays them out.
+struct Overrun {
+    const char* source;  // "offline.bin" or "ramboot.bin"
+    std::size_t size, room;
+    CoveredBytes lacked;
+};
+
 struct CheckReport {
     std::string text;  // the report lines, each ending in "\n"
     std::vector<Check> checks;
@@ -35,6 +44,7 @@ struct CheckReport {
     FieldsHeld held{};    // which of them the image holds whole
     std::uint32_t checksum_computed = 0;
     NameFields name;
+    std::vector<Overrun> overruns;  // with sources only
     bool failed = false;     // some check found a difference
     bool too_short = false;  // not even the length field is there
 };
@@ -45,8 +55,17 @@ struct Sources {
     ImageBytes offline, ramboot, download;
 };
 
+// The length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or
+// 0 where the bytes there are not one.
+std::size_t utf8_sequence_length(const std::string& text, std::size_t at);
+
+// Whether a C1 control character (U+0080 to U+009F) in UTF-8 starts at
+// `at`, and the code point of the one- or two-byte character there.
+bool is_c1_control(const std::string& text, std::size_t at);
+unsigned code_point_of(const std::string& text, std::size_t at);
+
 // `text` for a report line: each control character written as an escape
-// (\n, \t, \xNN), so that a file name cannot make a line of its own.
+// (\n, \t, \xNN, C1 ones as \uNNNN), so that a file name cannot make a line of its own.
 std::string printable(const std::string& text);
 
 // Checks the merged image `image` (`size` bytes) whose file name (without

@@ -70,33 +70,28 @@ std::string checks_json(const std::vector<Check>& checks) {
     return out + (checks.empty() ? "]" : "\n  ]");
 }
 
-// The length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or
-// 0 where the bytes there are not one: a stray continuation byte, an
-// overlong form, a surrogate, a code point past U+10FFFF or a cut sequence.
-std::size_t utf8_sequence_length(const std::string& text, std::size_t at) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[at + k]); };
-    const unsigned char lead = byte(0);
-    if (lead < 0x80) return 1;
-    std::size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        if (lead == 0xE0) low = 0xA0;
-        if (lead == 0xED) high = 0x9F;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        if (lead == 0xF0) low = 0x90;
-        if (lead == 0xF4) high = 0x8F;
-    } else {
-        return 0;
+// Each source longer than its room, with the ranges of it the image lacks
+// (first and last byte, in the source).
+std::string overruns_json(const std::vector<Overrun>& overruns) {
+    std::string out = "[";
+    for (const Overrun& o : overruns) {
+        std::string lacked = "[";
+        for (const CoveredRange& part : o.lacked.ranges) {
+            if (part.to == part.from) continue;
+            lacked += (lacked.size() > 1 ? ", " : "") + Object()
+                                                            .add("first", std::to_string(part.from))
+                                                            .add("last", std::to_string(part.to - 1))
+                                                            .add("under", json_string(part.under))
+                                                            .done();
+        }
+        out += (out.size() > 1 ? ", " : "") + Object()
+                                                  .add("source", json_string(o.source))
+                                                  .add("size", std::to_string(o.size))
+                                                  .add("room", std::to_string(o.room))
+                                                  .add("lacked", lacked + "]")
+                                                  .done();
     }
-    if (at + length > text.size() || byte(1) < low || byte(1) > high) return 0;
-    for (std::size_t k = 2; k < length; ++k) {
-        if (byte(k) < 0x80 || byte(k) > 0xBF) return 0;
-    }
-    return length;
+    return out + "]";
 }
 
 }  // namespace
@@ -114,9 +109,9 @@ std::string json_string(const std::string& text) {
         if (c == '"' || c == '\\') {
             out += '\\';
             out += text[at];
-        } else if (c < 0x20) {
+        } else if (c < 0x20 || is_c1_control(text, at)) {
             char esc[8];
-            std::snprintf(esc, sizeof esc, "\\u%04X", c);
+            std::snprintf(esc, sizeof esc, "\\u%04X", code_point_of(text, at));
             out += esc;
         } else {
             out.append(text, at, length);
@@ -135,6 +130,7 @@ std::string json_report(const std::string& path, const CheckReport& report,
     if (!usable) return o.add("error", json_string(error)).done();
     o.add("fields", fields_json(report));
     o.add("name", name_json(report.name));
+    if (!report.overruns.empty()) o.add("overruns", overruns_json(report.overruns));
     o.add("checks", checks_json(report.checks));
     return o.done();
 }

@@ -29,16 +29,26 @@ bool is_c_space(char c) {
 
 }  // namespace
 
-MacFault mac_text_fault(const char* p) {
-    if (std::strlen(p) != mac_text_length) return MacFault::length;
-    if (std::any_of(std::begin(separator_positions), std::end(separator_positions),
-                    [p](std::size_t at) { return p[at] != '-'; })) {
-        return MacFault::separator;
+namespace {
+
+MacFault first_fault(const char* p, std::size_t& at) {
+    at = std::strlen(p);
+    if (at != mac_text_length) return MacFault::length;
+    for (const std::size_t k : separator_positions) {
+        at = k;
+        if (p[k] != '-') return MacFault::separator;
     }
-    for (std::size_t at = 0; at < mac_text_length; ++at) {
-        if (!is_mac_character(p[at])) return MacFault::character;
-    }
-    return MacFault::none;
+    at = static_cast<std::size_t>(std::find_if_not(p, p + mac_text_length, is_mac_character) - p);
+    return at < mac_text_length ? MacFault::character : MacFault::none;
+}
+
+}  // namespace
+
+MacFault mac_text_fault(const char* p, std::size_t* at) {
+    std::size_t where = 0;
+    const MacFault fault = first_fault(p, where);
+    if (at != nullptr) *at = where;
+    return fault;
 }
 
 void str_to_hex(const unsigned char* p, unsigned char* q) {
@@ -50,6 +60,15 @@ void str_to_hex(const unsigned char* p, unsigned char* q) {
         }
         q[k] = value;
     }
+}
+
+CountSpan count_span(const char* text) {
+    CountSpan span;
+    while (is_c_space(text[span.from])) ++span.from;
+    if (text[span.from] == '+') ++span.from;
+    span.to = span.from + (text[span.from] == '-' ? 1 : 0);
+    while (text[span.to] >= '0' && text[span.to] <= '9') ++span.to;
+    return span;
 }
 
 bool parse_count(const char* text, std::uint32_t& burn_times) {

@@ -9,7 +9,28 @@ void erase(std::uint8_t* merged, std::size_t from, std::size_t to) {
     if (from < to) std::memset(merged + from, erased_byte, to - from);
 }
 
+// [from, to) of the merged image, under the image `under`, as offsets in
+// the input at `offset`; empty where to <= from.
+CoveredRange in_input(std::size_t offset, std::size_t from, std::size_t to,
+                      const InputImage& under) {
+    return to > from ? CoveredRange{from - offset, to - offset, file_name_of(under)}
+                     : CoveredRange{};
+}
+
 }  // namespace
+
+CoveredBytes covered_bytes(const InputImage& input, SourceSizes sizes) {
+    const bool offline = input.offset == offline_offset;
+    const std::size_t end = input.offset + (offline ? sizes.offline : sizes.ramboot);
+    CoveredBytes covered;
+    if (offline) {
+        const std::size_t ramboot_end = ramboot_offset + sizes.ramboot;
+        covered.ranges[0] = in_input(input.offset, ramboot_offset,
+                                     std::min({end, ramboot_end, download_offset}), ramboot_image);
+    }
+    covered.ranges[1] = in_input(input.offset, download_offset, end, download_image);
+    return covered;
+}
 
 std::size_t read_from_memory(const InputImage& input, std::uint8_t* at, std::size_t room,
                              void* context) {

@@ -29,6 +29,22 @@ struct SourceSizes {
 SourceSizes lay_out_merged(std::uint8_t* merged, ImageBytes download, ImageReader read,
                            void* context);
 
+// Of an offline or RAM boot image longer than its room, the bytes that a
+// later image covers in the merged image, as offsets in the input's own
+// bytes: under the RAM boot image (only the offline image's) and under the
+// download image. A range is empty (from == to) where nothing is covered.
+struct CoveredRange {
+    std::size_t from = 0, to = 0;
+    const char* under = nullptr;  // the covering image's file name
+};
+struct CoveredBytes {
+    CoveredRange ranges[2];
+    std::size_t count() const {
+        return ranges[0].to - ranges[0].from + ranges[1].to - ranges[1].from;
+    }
+};
+CoveredBytes covered_bytes(const InputImage& input, SourceSizes sizes);
+
 // The offline and RAM boot images already in memory, for the reader
 // read_from_memory (its context is a SourceImages*). An image longer than
 // its room is cut to it.

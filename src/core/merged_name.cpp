@@ -25,15 +25,24 @@ void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
 NameFields parse_merged_name(const std::string& name) {
     NameFields f;
     const std::size_t fixed = mac_text_length + 1 + 8 + 1;
-    if (name.size() < fixed + 1 + 4 || name.compare(name.size() - 4, 4, ".bin") != 0) return f;
-    if (name[mac_text_length] != '_' || name[fixed - 1] != '_') return f;
+    f.differs = name.size() < fixed + 1 + 4                          ? NamePart::length
+                : name.compare(name.size() - 4, 4, ".bin") != 0 ? NamePart::suffix
+                : name[mac_text_length] != '_'                  ? NamePart::mac_end
+                : name[fixed - 1] != '_'                        ? NamePart::checksum_end
+                                                                : NamePart::none;
+    if (f.differs != NamePart::none) return f;
     f.has_shape = true;
     // Exactly as compose_file_name writes them: 8 upper-case hex digits, and
     // the count as %d prints it (no '+', no leading zeros or blanks).
     const std::string hex = name.substr(mac_text_length + 1, 8);
     const std::string count = name.substr(fixed, name.size() - 4 - fixed);
-    if (!all_of_class(hex, "0123456789ABCDEF") || !parse_count(count.c_str(), f.count) ||
-        count != std::to_string(static_cast<std::int32_t>(f.count))) {
+    f.differs = !all_of_class(hex, "0123456789ABCDEF") ? NamePart::checksum
+                : !parse_count(count.c_str(), f.count) ||
+                        count != std::to_string(static_cast<std::int32_t>(f.count))
+                    ? NamePart::count
+                    : NamePart::none;
+    if (f.differs != NamePart::none) {
+        f.differing_text = f.differs == NamePart::checksum ? hex : count;
         return f;
     }
     f.has_form = true;

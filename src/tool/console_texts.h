@@ -89,6 +89,37 @@ inline constexpr char echo_mac[] = "mac:%s\n";
 inline constexpr char echo_mac_byte[] = "%#X ";
 inline constexpr char line_break[] = "\n";
 
+// After a refusal, on standard error: what was wrong and what is expected.
+inline constexpr char mac_expected[] =
+    "six hex pairs joined by '-', such as 02-11-22-33-44-55";
+inline constexpr char hint_mac_length[] =
+    "Tolp_mac_tool: the MAC text has %zu bytes, not 17: %s\n";
+inline constexpr char hint_mac_separator[] =
+    "Tolp_mac_tool: character %zu of the MAC text is '%s', not '-': %s\n";
+inline constexpr char hint_mac_character[] =
+    "Tolp_mac_tool: character %zu of the MAC text is '%s', not a hex digit: %s\n";
+inline constexpr char hint_count[] =
+    "Tolp_mac_tool: the count '%s' is not a number from 1 to 99999999 (or -9999999 to -1): "
+    "give the limit on programming runs, such as 500\n";
+
+// Warnings, on standard error: an input the tool takes as it always has,
+// but which is probably a mistake.
+inline constexpr char warn_mac_zero[] =
+    "Tolp_mac_tool: warning: the MAC base %s is all zeros; no device may own it\n";
+inline constexpr char warn_mac_broadcast[] =
+    "Tolp_mac_tool: warning: the MAC base %s is the broadcast address; no device may own it\n";
+inline constexpr char warn_mac_multicast[] =
+    "Tolp_mac_tool: warning: the MAC base %s is a multicast address (its first byte is odd); "
+    "no device may own it\n";
+inline constexpr char warn_mac_group[] =
+    "Tolp_mac_tool: warning: group %zu of the MAC text, '%.2s', is not two hex digits; "
+    "it reads as %02X\n";
+inline constexpr char warn_count[] =
+    "Tolp_mac_tool: warning: the count '%s' is read as %d; ignored: %s\n";
+inline constexpr char warn_overrun[] =
+    "Tolp_mac_tool: warning: %s has %zu bytes, %zu more than its room of %zu; "
+    "the images after it cover %zu of them\n";
+
 // Loading and page checksum.
 inline constexpr char size_error_prefix[] = "Error opening file";  // perror
 inline constexpr char file_size[] = "Size of file: %ld bytes.\n\n";

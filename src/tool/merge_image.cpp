@@ -30,12 +30,24 @@ std::size_t read_into_place(const InputImage& input, std::uint8_t* at, std::size
     return read_bin(file, input.path, at, room);
 }
 
+// An offline or RAM boot image longer than its room runs on into the next
+// region, as it always has; the operator is told how much of it is lost.
+void warn_about_overrun(const InputImage& input, std::size_t room, SourceSizes sizes) {
+    const std::size_t size = input.offset == offline_offset ? sizes.offline : sizes.ramboot;
+    if (size <= room) return;
+    say_error(text::warn_overrun, input.path, size, size - room, room,
+              covered_bytes(input, sizes).count());
+}
+
 }  // namespace
 
 void merge_file(const char* file_name, const std::uint8_t* download, std::uint32_t bin_size) {
     const std::size_t total = merged_size(bin_size);
     const auto merged = allocate(file_name, total);
-    lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
+    const SourceSizes sizes =
+        lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
+    warn_about_overrun(offline_image, offline_room, sizes);
+    warn_about_overrun(ramboot_image, ramboot_room, sizes);
     write_bin(file_name, merged.get(), total);
     say(text::merge_done);
 }

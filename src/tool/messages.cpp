@@ -52,6 +52,14 @@ void write_formatted(Stream stream, const char* gbk_format, std::va_list values)
 }
 #pragma GCC diagnostic pop
 
+// Standard output goes first, so that a file that takes both streams holds
+// the lines in the order they were written; a failed flush is kept for
+// end_run to report.
+void flush_output() {
+    long error = 0;
+    output_written(error);
+}
+
 }  // namespace
 
 // C variadics, so that the compiler checks each format (NOLINT: cert-dcl50-cpp).
@@ -65,6 +73,7 @@ void say(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
 void say_error(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     std::va_list values;
     va_start(values, format);
+    flush_output();
     write_formatted(Stream::err, format, values);
     va_end(values);
 }
@@ -74,6 +83,7 @@ void say_reason(const std::string& name, const std::string& reason) {
     // are the names. A file or a pipe gets them in the transcript's GBK, so
     // that one log of both streams reads in one encoding.
     const std::string line = name + ": " + reason + "\n";
+    flush_output();
     const bool unicode = shows_unicode(Stream::err);
     const std::string shown = unicode ? line : as_gbk(line);
     write_message(Stream::err, shown.data(), shown.size(),
