@@ -1,8 +1,21 @@
-# Makes the release zip: NAME/ holding both Windows executables, the README,
-# the changes and SHA256SUMS, in a fixed order with fixed times
-# (SOURCE_DATE_EPOCH), so that two builds of one commit give the same bytes.
-# Needs zip and touch.
-# Called with NAME, OUT_DIR, EPOCH and FILES (a list of paths) set.
+# Makes the release zip: NAME/ holding both Windows executables, the
+# operator's guide, the changes and SHA256SUMS, in a fixed order with fixed
+# times (SOURCE_DATE_EPOCH), so that two builds of one commit give the same
+# bytes. Needs zip and touch.
+# Called with NAME, OUT_DIR, EPOCH, README and FILES (a list of paths) set.
+
+# The operator's guide is the README's part between its two markers, with
+# CR LF line ends for Notepad.
+file(READ "${README}" readme)
+string(REGEX MATCH "<!-- operator's guide -->\n(.*)<!-- end of operator's guide -->" found "${readme}")
+if(NOT found)
+  message(FATAL_ERROR "${README} has no operator's guide between its markers")
+endif()
+string(REPLACE "\n" "\r\n" guide "# Tolp_mac_tool: the operator's guide\n\n${CMAKE_MATCH_1}")
+set(guide_file "${OUT_DIR}/OPERATOR_GUIDE.txt")
+file(WRITE "${guide_file}" "${guide}")
+list(INSERT FILES 2 "${guide_file}")
+
 set(stage "${OUT_DIR}/stage")
 file(REMOVE_RECURSE "${stage}")
 file(MAKE_DIRECTORY "${stage}/${NAME}")

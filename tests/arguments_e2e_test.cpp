@@ -18,7 +18,9 @@ struct RefusalCase {
 };
 
 TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
-    const auto length = [](std::size_t n) { return fmt(text::hint_mac_length, n, text::mac_expected); };
+    const auto length = [](std::size_t n) {
+        return fmt(text::hint_mac_length, n, text::mac_expected);
+    };
     const auto at = [](const char* format, std::size_t k, const char* c) {
         return fmt(format, k, c, text::mac_expected);
     };
@@ -46,7 +48,9 @@ TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
     };
     for (const auto& c : cases) {
         if (launched() && c.native_only != nullptr) {
-            std::cout << "case '" << c.mac << "' skipped: " << c.native_only << "\n";
+            // The log stays text: the row's byte above 0x7F is not printed.
+            std::cout << "case with MAC text of " << c.mac.size()
+                      << " bytes skipped: " << c.native_only << "\n";
             continue;
         }
         TempDir dir;
@@ -90,7 +94,8 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
          "burn_times=99999999\nmac:1 -22-33-44-55-66\n"
          "0X1 0X22 0X33 0X44 0X55 0X66 \n",
          "_99999999.bin",
-         fmt(text::warn_mac_multicast, "01-22-33-44-55-66") + fmt(text::warn_mac_group, 1, "1 ", 1)},
+         fmt(text::warn_mac_multicast, "01-22-33-44-55-66") +
+             fmt(text::warn_mac_group, 1, "1 ", 1)},
         {"-----------------", "-9999999",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=-9999999\nmac:-----------------\n"
@@ -106,7 +111,8 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
          "0XA 0XA 0XA 0 0XFF 0XFF \n",
          "_12.bin",
          fmt(text::warn_mac_group, 2, " A", 10) + fmt(text::warn_mac_group, 3, "A ", 10) +
-             fmt(text::warn_mac_group, 4, "  ", 0) + fmt(text::warn_count, "  12abc", 12, "'  ', 'abc'")},
+             fmt(text::warn_mac_group, 4, "  ", 0) +
+             fmt(text::warn_count, "  12abc", 12, "'  ', 'abc'")},
         {"aa-bb-cc-dd-ee-ff", "-1",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=-1\nmac:aa-bb-cc-dd-ee-ff\n"
@@ -117,7 +123,8 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
          "burn_times=1\nmac:FF-FF-FF-FF-FF-FF\n"
          "0XFF 0XFF 0XFF 0XFF 0XFF 0XFF \n",
          "_1.bin",
-         fmt(text::warn_mac_broadcast, "FF-FF-FF-FF-FF-FF") + fmt(text::warn_count, "1e3", 1, "'e3'")},
+         fmt(text::warn_mac_broadcast, "FF-FF-FF-FF-FF-FF") +
+             fmt(text::warn_count, "1e3", 1, "'e3'")},
         {"02-11-22-33-44-55", "+5",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=5\nmac:02-11-22-33-44-55\n"

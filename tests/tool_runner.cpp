@@ -215,7 +215,8 @@ bool launched() {
 
 ::testing::AssertionResult reason_line(const Bytes& expected, const Bytes& err) {
     // The lines before the last (the tool's own warnings) are exact.
-    const std::size_t last = expected.size() > 1 ? expected.rfind('\n', expected.size() - 2) + 1 : 0;
+    const std::size_t last =
+        expected.size() > 1 ? expected.rfind('\n', expected.size() - 2) + 1 : 0;
     const Bytes head = console(expected.substr(0, last)), line = expected.substr(last);
     const std::size_t name_end = line.find(": ");
     const Bytes rest = err.rfind(head, 0) == 0 ? err.substr(head.size()) : Bytes(1, '\0');

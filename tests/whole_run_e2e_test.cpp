@@ -141,7 +141,8 @@ TEST(Merge, LayoutPlacesEachImageAndFillsTheGaps) {
         {45000, 10, 1000, fmt(text::warn_overrun, "./offline.bin", 45000, 4040, 40960, 10)},
         {100, 13000, 1000, fmt(text::warn_overrun, "./ramboot.bin", 13000, 712, 12288, 712)},
         {53248, 0, 0, fmt(text::warn_overrun, "./offline.bin", 53248, 12288, 40960, 0)},
-        {20, 12288 + 5000, 5000, fmt(text::warn_overrun, "./ramboot.bin", 17288, 5000, 12288, 5000)},
+        {20, 12288 + 5000, 5000,
+         fmt(text::warn_overrun, "./ramboot.bin", 17288, 5000, 12288, 5000)},
         {54000, 100, 800, fmt(text::warn_overrun, "./offline.bin", 54000, 13040, 40960, 852)},
     };
     for (const auto& c : cases) {

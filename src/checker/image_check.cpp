@@ -99,11 +99,10 @@ void check_name(Report& report, const HeaderFields& stamped, const FieldsHeld& h
     }
     if (!name.has_form) {
         report.line("name: not in the tool's form MAC_CHECKSUM_COUNT.bin (%s), not compared",
-                    name.differs == NamePart::length   ? "too short"
-                    : name.differs == NamePart::suffix ? "it does not end in .bin"
-                    : name.differs == NamePart::mac_end
-                        ? "no '_' after the 17-character MAC text"
-                        : "no '_' after the 8-character checksum");
+                    name.differs == NamePart::length    ? "too short"
+                    : name.differs == NamePart::suffix  ? "it does not end in .bin"
+                    : name.differs == NamePart::mac_end ? "no '_' after the 17-character MAC text"
+                                                        : "no '_' after the 8-character checksum");
         return;
     }
     if (held_or_absent(report, "name MAC", held.mac, present)) {

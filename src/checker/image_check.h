@@ -45,8 +45,8 @@ struct CheckReport {
     std::uint32_t checksum_computed = 0;
     NameFields name;
     std::vector<Overrun> overruns;  // with sources only
-    bool failed = false;     // some check found a difference
-    bool too_short = false;  // not even the length field is there
+    bool failed = false;            // some check found a difference
+    bool too_short = false;         // not even the length field is there
 };
 
 // The images a merged image was made from. The download image may be the

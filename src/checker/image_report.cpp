@@ -78,11 +78,12 @@ std::string overruns_json(const std::vector<Overrun>& overruns) {
         std::string lacked = "[";
         for (const CoveredRange& part : o.lacked.ranges) {
             if (part.to == part.from) continue;
-            lacked += (lacked.size() > 1 ? ", " : "") + Object()
-                                                            .add("first", std::to_string(part.from))
-                                                            .add("last", std::to_string(part.to - 1))
-                                                            .add("under", json_string(part.under))
-                                                            .done();
+            lacked +=
+                (lacked.size() > 1 ? ", " : "") + Object()
+                                                      .add("first", std::to_string(part.from))
+                                                      .add("last", std::to_string(part.to - 1))
+                                                      .add("under", json_string(part.under))
+                                                      .done();
         }
         out += (out.size() > 1 ? ", " : "") + Object()
                                                   .add("source", json_string(o.source))

@@ -25,7 +25,7 @@ void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
 NameFields parse_merged_name(const std::string& name) {
     NameFields f;
     const std::size_t fixed = mac_text_length + 1 + 8 + 1;
-    f.differs = name.size() < fixed + 1 + 4                          ? NamePart::length
+    f.differs = name.size() < fixed + 1 + 4                     ? NamePart::length
                 : name.compare(name.size() - 4, 4, ".bin") != 0 ? NamePart::suffix
                 : name[mac_text_length] != '_'                  ? NamePart::mac_end
                 : name[fixed - 1] != '_'                        ? NamePart::checksum_end

@@ -16,12 +16,12 @@ void compose_file_name(char* name, const char* p, std::uint32_t file_sumcheck,
 // The first part of a name that is not as the tool writes it.
 enum class NamePart {
     none,
-    length,             // too short for the form
-    suffix,             // does not end in ".bin"
-    mac_end,            // no '_' after the 17-character MAC text
-    checksum_end,       // no '_' after the 8-character checksum
-    checksum,           // not 8 upper-case hex digits
-    count,              // not a count as %d prints it
+    length,        // too short for the form
+    suffix,        // does not end in ".bin"
+    mac_end,       // no '_' after the 17-character MAC text
+    checksum_end,  // no '_' after the 8-character checksum
+    checksum,      // not 8 upper-case hex digits
+    count,         // not a count as %d prints it
 };
 
 // What a file name says, when it has that form.

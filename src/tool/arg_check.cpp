@@ -51,7 +51,9 @@ void echo_decoded(const RunContext& ctx) {
 // A base that no device may own.
 void warn_about_mac_base(const std::uint8_t* mac) {
     const std::string base = format_mac(mac, '-');
-    const auto all = [mac](std::uint8_t v) { return std::all_of(mac, mac + mac_size, [v](std::uint8_t b) { return b == v; }); };
+    const auto all = [mac](std::uint8_t v) {
+        return std::all_of(mac, mac + mac_size, [v](std::uint8_t b) { return b == v; });
+    };
     if (all(0x00)) {
         say_error(text::warn_mac_zero, base.c_str());
     } else if (all(0xFF)) {
@@ -78,7 +80,8 @@ void warn_about_count(const char* p_times, std::uint32_t burn_times) {
     if (span.from == 0 && span.to == length) return;
     std::string ignored;
     if (span.from > 0) ignored = "'" + std::string(p_times, span.from) + "'";
-    if (span.to < length) ignored += (ignored.empty() ? "'" : ", '") + std::string(p_times + span.to) + "'";
+    if (span.to < length)
+        ignored += (ignored.empty() ? "'" : ", '") + std::string(p_times + span.to) + "'";
     say_error(text::warn_count, p_times, static_cast<int>(static_cast<std::int32_t>(burn_times)),
               ignored.c_str());
 }

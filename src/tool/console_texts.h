@@ -186,7 +186,7 @@ inline constexpr char left_behind[] = "left behind (%s); delete it";
 // 用法 / usage:
 //   Tolp_mac_tool MAC基地址 限制烧录次数
 //   Tolp_mac_tool MAC_BASE_ADDRESS COUNT
-//   例如 / for example: Tolp_mac_tool 11-22-33-44-55-66 500
+//   例如 / for example: Tolp_mac_tool 02-11-22-33-44-55 500
 //
 // MAC基地址: 17个字符, 六组两位十六进制数字, 以 - 分隔.
 // MAC_BASE_ADDRESS: 17 characters, six groups of two hex digits separated by -.
@@ -195,11 +195,11 @@ inline constexpr char left_behind[] = "left behind (%s); delete it";
 //
 // 读取当前文件夹中的 download.bin、offline.bin 和 ramboot.bin, 把长度、校验和、
 // 次数、MAC 和 MAC 字节和写入 download.bin 的头页并原地改写, 再把三个镜像合并
-// 为 MAC基地址_校验和_次数.bin (例如 11-22-33-44-55-66_0012ABCD_500.bin).
+// 为 MAC基地址_校验和_次数.bin (例如 02-11-22-33-44-55_0012ABCD_500.bin).
 // Reads download.bin, offline.bin and ramboot.bin in the current folder, stamps
 // the length, checksum, count, MAC and MAC byte sum into the header page of
 // download.bin and rewrites it in place, then merges the three images into
-// MAC_CHECKSUM_COUNT.bin (for example 11-22-33-44-55-66_0012ABCD_500.bin).
+// MAC_CHECKSUM_COUNT.bin (for example 02-11-22-33-44-55_0012ABCD_500.bin).
 //
 // 退出状态 / exit status (POSIX shells show -1 as 255, -2 as 254, -3 as 253):
 //   0   成功 / success
@@ -218,7 +218,7 @@ inline constexpr char usage[] =
     "\xD3\xC3\xB7\xA8 / usage:\n"
     "  Tolp_mac_tool MAC\xBB\xF9\xB5\xD8\xD6\xB7 \xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE"
     "\xCA\xFD\n" "  Tolp_mac_tool MAC_BASE_ADDRESS COUNT\n"
-    "  \xC0\xFD\xC8\xE7 / for example: Tolp_mac_tool 11-22-33-44-55-66 500\n" "\n"
+    "  \xC0\xFD\xC8\xE7 / for example: Tolp_mac_tool 02-11-22-33-44-55 500\n" "\n"
     "MAC\xBB\xF9\xB5\xD8\xD6\xB7: 17\xB8\xF6\xD7\xD6\xB7\xFB, \xC1\xF9\xD7\xE9\xC1\xBD\xCE"
     "\xBB\xCA\xAE\xC1\xF9\xBD\xF8\xD6\xC6\xCA\xFD\xD7\xD6, \xD2\xD4 - \xB7\xD6\xB8\xF4.\n"
     "MAC_BASE_ADDRESS: 17 characters, six groups of two hex digits separated by -.\n"
@@ -232,11 +232,11 @@ inline constexpr char usage[] =
     "\xEB download.bin \xB5\xC4\xCD\xB7\xD2\xB3\xB2\xA2\xD4\xAD\xB5\xD8\xB8\xC4\xD0\xB4, "
     "\xD4\xD9\xB0\xD1\xC8\xFD\xB8\xF6\xBE\xB5\xCF\xF1\xBA\xCF\xB2\xA2\n"
     "\xCE\xAA MAC\xBB\xF9\xB5\xD8\xD6\xB7_\xD0\xA3\xD1\xE9\xBA\xCD_\xB4\xCE\xCA\xFD.bin ("
-    "\xC0\xFD\xC8\xE7 11-22-33-44-55-66_0012ABCD_500.bin).\n"
+    "\xC0\xFD\xC8\xE7 02-11-22-33-44-55_0012ABCD_500.bin).\n"
     "Reads download.bin, offline.bin and ramboot.bin in the current folder, stamps\n"
     "the length, checksum, count, MAC and MAC byte sum into the header page of\n"
     "download.bin and rewrites it in place, then merges the three images into\n"
-    "MAC_CHECKSUM_COUNT.bin (for example 11-22-33-44-55-66_0012ABCD_500.bin).\n" "\n"
+    "MAC_CHECKSUM_COUNT.bin (for example 02-11-22-33-44-55_0012ABCD_500.bin).\n" "\n"
     "\xCD\xCB\xB3\xF6\xD7\xB4\xCC"
     "\xAC / exit status (POSIX shells show -1 as 255, -2 as 254, -3 as 253):\n"
     "  0   \xB3\xC9\xB9\xA6 / success\n"
@@ -260,7 +260,7 @@ inline constexpr char usage_utf8[] =
     "\xE7\x94\xA8\xE6\xB3\x95 / usage:\n"
     "  Tolp_mac_tool MAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80 \xE9\x99\x90\xE5\x88\xB6\xE7"
     "\x83\xA7\xE5\xBD\x95\xE6\xAC\xA1\xE6\x95\xB0\n" "  Tolp_mac_tool MAC_BASE_ADDRESS COUNT\n"
-    "  \xE4\xBE\x8B\xE5\xA6\x82 / for example: Tolp_mac_tool 11-22-33-44-55-66 500\n" "\n"
+    "  \xE4\xBE\x8B\xE5\xA6\x82 / for example: Tolp_mac_tool 02-11-22-33-44-55 500\n" "\n"
     "MAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80: 17\xE4\xB8\xAA\xE5\xAD\x97\xE7\xAC\xA6, \xE5"
     "\x85\xAD\xE7\xBB\x84\xE4\xB8\xA4\xE4\xBD\x8D\xE5\x8D\x81\xE5\x85\xAD\xE8\xBF\x9B\xE5"
     "\x88\xB6\xE6\x95\xB0\xE5\xAD\x97, \xE4\xBB\xA5 - \xE5\x88\x86\xE9\x9A\x94.\n"
@@ -278,11 +278,11 @@ inline constexpr char usage_utf8[] =
     "\xB8\x89\xE4\xB8\xAA\xE9\x95\x9C\xE5\x83\x8F\xE5\x90\x88\xE5\xB9\xB6\n"
     "\xE4\xB8\xBA MAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80_\xE6\xA0\xA1\xE9\xAA\x8C\xE5\x92"
     "\x8C_\xE6\xAC\xA1\xE6\x95\xB0.bin (\xE4\xBE\x8B\xE5\xA6"
-    "\x82 11-22-33-44-55-66_0012ABCD_500.bin).\n"
+    "\x82 02-11-22-33-44-55_0012ABCD_500.bin).\n"
     "Reads download.bin, offline.bin and ramboot.bin in the current folder, stamps\n"
     "the length, checksum, count, MAC and MAC byte sum into the header page of\n"
     "download.bin and rewrites it in place, then merges the three images into\n"
-    "MAC_CHECKSUM_COUNT.bin (for example 11-22-33-44-55-66_0012ABCD_500.bin).\n" "\n"
+    "MAC_CHECKSUM_COUNT.bin (for example 02-11-22-33-44-55_0012ABCD_500.bin).\n" "\n"
     "\xE9\x80\x80\xE5\x87\xBA\xE7\x8A\xB6\xE6\x80"
     "\x81 / exit status (POSIX shells show -1 as 255, -2 as 254, -3 as 253):\n"
     "  0   \xE6\x88\x90\xE5\x8A\x9F / success\n"

@@ -5,7 +5,8 @@
 # native build's transcript decoded from GBK to UTF-8.
 # Then presses Ctrl+C while the merged image's replacement is pending (a
 # helper holds an earlier image of its name, so the rename is being
-# retried): the temporary must go and that image stay as it was. Last, the checker's text report shows a
+# retried): the temporary must go and that image stay as it was. Then the
+# README's batch script runs, and last the checker's text report shows a
 # file name in Chinese on that console.
 # Usage: console_checks.sh WINDOWS_TOOL NATIVE_TOOL SAMPLE_GENERATOR HOLDER WINDOWS_CHECKER
 set -euo pipefail
@@ -62,7 +63,7 @@ wait_for_end() {
 }
 
 status=0
-for call in "11-22-33-44-55-66" "11-22-33-44-55-66 500"; do
+for call in "02-11-22-33-44-55" "02-11-22-33-44-55 500"; do
   mkdir -p "$work/native" "$work/windows"
   "$generator" "$work/native" && "$generator" "$work/windows"
   # shellcheck disable=SC2086
@@ -84,8 +85,8 @@ done
 mkdir -p "$work/held" "$work/made"
 "$generator" "$work/held"
 "$generator" "$work/made"
-(cd "$work/made" && "$native" 11-22-33-44-55-66 500 </dev/null >/dev/null)
-merged=$(cd "$work/made" && ls 11-22-33-44-55-66_*.bin)
+(cd "$work/made" && "$native" 02-11-22-33-44-55 500 </dev/null >/dev/null)
+merged=$(cd "$work/made" && ls 02-11-22-33-44-55_*.bin)
 printf 'an earlier image' >"$work/held/$merged"
 (cd "$work/held" && exec wine "$holder" "$merged" 15000 ".$merged.*.tmp") >"$work/holder-says" &
 holder_pid=$!
@@ -93,7 +94,7 @@ for _ in $(seq 1 600); do
   grep -q held "$work/holder-says" && break
   sleep 0.05
 done
-start_in_tmux "$work/held" 11-22-33-44-55-66 500
+start_in_tmux "$work/held" 02-11-22-33-44-55 500
 for _ in $(seq 1 600); do
   ls -a "$work/held" | grep -q '\.tmp$' && break
   sleep 0.05
@@ -115,28 +116,42 @@ else
   status=1
 fi
 
-# A script's log of both streams (> log 2>&1) on a Chinese Windows: one GBK
-# file, Windows' words for a missing offline.bin included.
-mkdir -p "$work/log"
-"$generator" "$work/log"
-rm "$work/log/offline.bin"
-(cd "$work/log" && LC_ALL=zh_CN.UTF-8 wine cmd /c \
-  "$windows_name 11-22-33-44-55-66 500 <nul >log.txt 2>&1" </dev/null >/dev/null 2>&1) || true
-reason=$(iconv -f GBK -t UTF-8 "$work/log/log.txt" 2>/dev/null | tr -d '\r' | grep '^\./offline\.bin: ' || true)
-if iconv -f GBK -t UTF-8 "$work/log/log.txt" >/dev/null 2>&1 && [ -n "$reason" ] &&
-   ! LC_ALL=C grep -q '^\./offline\.bin: [ -~]*$' <<<"$reason"; then
-  echo "a log of both streams is one GBK file, Windows' words too: $reason"
-else
-  echo "a log of both streams does not read as GBK, or lacks Windows' words: $reason" >&2
-  status=1
-fi
+# The README's batch script, as an operator runs it on a Chinese Windows
+# (wine cmd /c): a good run, then one without offline.bin. Its status and
+# words are checked, and its log of both streams must be one GBK file that
+# holds the tool's last line and, for the refusal, Windows' words.
+readme=$(cd "$(dirname "$0")/../.." && pwd)/README.md
+batch_run() {  # FOLDER EXPECTED_STATUS EXPECTED_WORDS LAST_LOG_LINE
+  local dir=$1 ended=0 said log
+  sed -n '/^```bat$/,/^```$/{/^```/d;s/$/\r/;p}' "$readme" >"$dir/stamp.bat"
+  cp "$exe" "$dir/Tolp_mac_tool.exe"
+  said=$(cd "$dir" && LC_ALL=zh_CN.UTF-8 timeout 120 wine cmd /c stamp.bat </dev/null 2>/dev/null |
+    tr -d '\r') || ended=$?
+  log=$(iconv -f GBK -t UTF-8 "$dir/run.txt" 2>/dev/null | tr -d '\r') || log=
+  if [ "$ended" == "$2" ] && [ "$said" == "$3" ] && grep -qxF "$4" <<<"$log" &&
+     { [ "$2" == 0 ] || ! LC_ALL=C grep -q '^\./offline\.bin: [ -~]*$' <<<"$log"; }; then
+    echo "the README's batch script: status $ended, '$said', its log one GBK file"
+  else
+    echo "the README's batch script: status $ended, '$said'; log: $log" >&2
+    status=1
+  fi
+}
+for run in good refused; do
+  mkdir -p "$work/batch-$run"
+  "$generator" "$work/batch-$run"
+done
+rm "$work/batch-refused/offline.bin"
+batch_run "$work/batch-good" 0 "Stamped and merged, see run.txt" "merge file success !"
+batch_run "$work/batch-refused" 255 "Tolp_mac_tool failed with status -1, see run.txt" \
+  "Can not open the path: ./offline.bin "
+ls "$work/batch-good"/02-11-22-33-44-55_*_500.bin >/dev/null || status=1
 
 # The checker's report names an image in a folder named in Chinese, on the
 # console through WriteConsoleW.
 mkdir -p "$work/report"
 "$generator" "$work/report"
-(cd "$work/report" && "$native" 11-22-33-44-55-66 500 </dev/null >/dev/null)
-image=$(cd "$work/report" && ls 11-22-33-44-55-66_*.bin)
+(cd "$work/report" && "$native" 02-11-22-33-44-55 500 </dev/null >/dev/null)
+image=$(cd "$work/report" && ls 02-11-22-33-44-55_*.bin)
 mkdir "$work/report/生产"
 mv "$work/report/$image" "$work/report/生产/"
 run_in_tmux "$work/report" "$checker" "生产/$image"
