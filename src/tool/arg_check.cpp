@@ -50,15 +50,17 @@ void echo_decoded(const RunContext& ctx) {
 
 // A base that no device may own.
 void warn_about_mac_base(const std::uint8_t* mac) {
-    const std::string base = format_mac(mac, '-');
     const auto all = [mac](std::uint8_t v) {
         return std::all_of(mac, mac + mac_size, [v](std::uint8_t b) { return b == v; });
     };
-    if (all(0x00)) {
+    const bool zero = all(0x00), broadcast = all(0xFF), multicast = (mac[0] & 0x01) != 0;
+    if (!zero && !multicast) return;
+    const std::string base = format_mac(mac, '-');
+    if (zero) {
         say_error(text::warn_mac_zero, base.c_str());
-    } else if (all(0xFF)) {
+    } else if (broadcast) {
         say_error(text::warn_mac_broadcast, base.c_str());
-    } else if ((mac[0] & 0x01) != 0) {
+    } else {
         say_error(text::warn_mac_multicast, base.c_str());
     }
 }
