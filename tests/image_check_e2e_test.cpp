@@ -533,8 +533,14 @@ struct CallCase {
 
 TEST(ImageCheck, HelpVersionAndWrongCalls) {
     const CallCase cases[] = {
-        {{"--help"}, 0, "usage: Tolp_image_check [--sources DIR] [--json] IMAGE...\n", ""},
-        {{"-h"}, 0, "usage: Tolp_image_check [--sources DIR] [--json] IMAGE...\n", ""},
+        {{"--help"},
+         0,
+         "usage: Tolp_image_check [--sources DIR | --sources=DIR] [--json] [--] IMAGE...\n",
+         ""},
+        {{"-h"},
+         0,
+         "usage: Tolp_image_check [--sources DIR | --sources=DIR] [--json] [--] IMAGE...\n",
+         ""},
         {{"--version"}, 0, "Tolp_image_check " TOLP_VERSION "\n", ""},
         {{"--frobnicate", "x.bin"},
          2,

@@ -1,4 +1,4 @@
-// Tolp_image_check [--sources DIR] [--json] IMAGE...
+// Tolp_image_check [--sources DIR | --sources=DIR] [--json] [--] IMAGE...
 //
 // Reports whether each merged image is still the one Tolp_mac_tool made: its
 // size, stamped checksum, MAC sum and file name against each other and, with
@@ -26,11 +26,12 @@ namespace {
 enum Status { consistent = 0, inconsistent = 1, unusable = 2 };
 
 constexpr char usage[] =
-    "usage: Tolp_image_check [--sources DIR] [--json] IMAGE...\n"
+    "usage: Tolp_image_check [--sources DIR | --sources=DIR] [--json] [--] IMAGE...\n"
     "       Tolp_image_check --help | -h | --version\n"
     "Checks merged images made by Tolp_mac_tool. With --sources, DIR holds the\n"
     "offline.bin, ramboot.bin and download.bin (original or stamped) the images\n"
     "were made from, and every byte is compared. --json writes one JSON array.\n"
+    "-- ends the options: every argument after it is an image.\n"
     "Status:\n"
     "  0  every image is consistent\n"
     "  1  some check failed: an image is not what its name and its own fields say,\n"
