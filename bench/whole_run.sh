@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The figures of a maximal run of the tool (download image 204800 bytes,
 # offline 40960, RAM boot 12288), with the machine they were measured on:
-# - instructions, counted by callgrind (the same for the same binary and
-#   inputs, whatever else the machine is doing), for the tool and for the
-#   durable floor: a minimal program doing the same reads and durable writes
-#   and nothing else;
+# - instructions, counted by callgrind, for the tool and for the durable
+#   floor: a minimal program doing the same reads and durable writes and
+#   nothing else (no lock, no checks, no console lines). The count varies a
+#   little with the random inputs and the environment's size;
 # - the stat-family system calls it makes (strace);
 # - its time against the floor's, the two run interleaved, RUNS times each,
 #   medians compared.
