@@ -62,7 +62,9 @@ TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
         const RunResult r = run_tool(dir.path(), c.args, shown);
         EXPECT_EQ(r.status, c.status) << label;
         EXPECT_TRUE(same_bytes(console(c.transcript), r.out)) << label;
-        EXPECT_EQ(r.err, console(c.err)) << label;
+        // A refusal says on standard error what the call needs.
+        const Bytes hint = c.status == 255 ? text::hint_arguments : "";
+        EXPECT_EQ(r.err, console(hint + c.err)) << label;
         EXPECT_TRUE(same_listing({{"download.bin", "keep"}}, dir.listing())) << label;
     }
 }

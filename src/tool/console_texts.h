@@ -90,6 +90,9 @@ inline constexpr char echo_mac_byte[] = "%#X ";
 inline constexpr char line_break[] = "\n";
 
 // After a refusal, on standard error: what was wrong and what is expected.
+inline constexpr char hint_arguments[] =
+    "Tolp_mac_tool: give the MAC base address and the count, such as: "
+    "Tolp_mac_tool 02-11-22-33-44-55 500\n";
 inline constexpr char mac_expected[] =
     "six hex pairs joined by '-', such as 02-11-22-33-44-55";
 inline constexpr char hint_mac_length[] =
