@@ -3,9 +3,10 @@
 // The Chinese texts are GBK (code page 936) bytes written as escapes, so that
 // neither the encoding of this file nor the compiler's execution character set
 // can change a byte. An escape is always closed by a string break before an
-// ASCII character that could be read as another hex digit. Each comment gives
-// the text's reading. The printf formats are kept exactly as the programmer's
-// scripts expect them.
+// ASCII character that could be read as another hex digit. Beside each is its
+// UTF-8 twin, a u8 literal: its reading, and what a terminal that reads UTF-8
+// is given (the tests check that each twin is the GBK text's reading). The
+// printf formats are kept exactly as the programmer's scripts expect them.
 #ifndef TOLP_CONSOLE_TEXTS_H
 #define TOLP_CONSOLE_TEXTS_H
 
@@ -15,76 +16,56 @@
 namespace text {
 
 // Run sequence.
-// "总有%d个命令行参数\n" (there are %d command-line arguments)
+// There are %d command-line arguments.
 inline constexpr char arg_count[] =
     "\xD7\xDC\xD3\xD0" "%d\xB8\xF6\xC3\xFC\xC1\xEE\xD0\xD0\xB2\xCE\xCA\xFD" "\n";
-inline constexpr char arg_count_utf8[] =
-    "\xE6\x80\xBB\xE6\x9C\x89%d\xE4\xB8\xAA\xE5\x91\xBD\xE4\xBB\xA4\xE8\xA1\x8C\xE5\x8F\x82"
-    "\xE6\x95\xB0\n";
-// "命令参数中请加上MAC基地址及限制烧录的次数！\n"
-// (add the MAC base address and the programming-count limit to the arguments!)
+inline constexpr char arg_count_utf8[] = u8"总有%d个命令行参数\n";
+// Add the MAC base address and the programming-count limit to the arguments!
 inline constexpr char need_mac_and_count[] =
     "\xC3\xFC\xC1\xEE\xB2\xCE\xCA\xFD\xD6\xD0\xC7\xEB\xBC\xD3\xC9\xCF"
     "MAC\xBB\xF9\xB5\xD8\xD6\xB7\xBC\xB0\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC"
     "\xB5\xC4\xB4\xCE\xCA\xFD\xA3\xA1" "\n";
-inline constexpr char need_mac_and_count_utf8[] =
-    "\xE5\x91\xBD\xE4\xBB\xA4\xE5\x8F\x82\xE6\x95\xB0\xE4\xB8\xAD\xE8\xAF\xB7\xE5\x8A\xA0"
-    "\xE4\xB8\x8AMAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80\xE5\x8F\x8A\xE9\x99\x90\xE5\x88"
-    "\xB6\xE7\x83\xA7\xE5\xBD\x95\xE7\x9A\x84\xE6\xAC\xA1\xE6\x95\xB0\xEF\xBC\x81\n";
-// "命令参数中请加上限制烧录的次数！\n" (add the programming-count limit!)
+inline constexpr char need_mac_and_count_utf8[] = u8"命令参数中请加上MAC基地址及限制烧录的次数！\n";
+// Add the programming-count limit!
 inline constexpr char need_count[] =
     "\xC3\xFC\xC1\xEE\xB2\xCE\xCA\xFD\xD6\xD0\xC7\xEB\xBC\xD3\xC9\xCF"
     "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB5\xC4\xB4\xCE\xCA\xFD\xA3\xA1" "\n";
-inline constexpr char need_count_utf8[] =
-    "\xE5\x91\xBD\xE4\xBB\xA4\xE5\x8F\x82\xE6\x95\xB0\xE4\xB8\xAD\xE8\xAF\xB7\xE5\x8A\xA0"
-    "\xE4\xB8\x8A\xE9\x99\x90\xE5\x88\xB6\xE7\x83\xA7\xE5\xBD\x95\xE7\x9A\x84\xE6\xAC\xA1"
-    "\xE6\x95\xB0\xEF\xBC\x81\n";
-// "可 执 行文 件 名:%s\n" (executable file name; the blanks are plain spaces)
+inline constexpr char need_count_utf8[] = u8"命令参数中请加上限制烧录的次数！\n";
+// Executable file name; the blanks are plain spaces.
 inline constexpr char echo_program[] =
     "\xBF\xC9" " \xD6\xB4" " \xD0\xD0\xCE\xC4" " \xBC\xFE" " \xC3\xFB" ":%s\n";
-inline constexpr char echo_program_utf8[] =
-    "\xE5\x8F\xAF \xE6\x89\xA7 \xE8\xA1\x8C\xE6\x96\x87 \xE4\xBB\xB6 \xE5\x90\x8D:%s\n";
-// "第一个命令行参数:%s\n" (first command-line argument)
+inline constexpr char echo_program_utf8[] = u8"可 执 行文 件 名:%s\n";
+// First command-line argument.
 inline constexpr char echo_first[] =
     "\xB5\xDA\xD2\xBB\xB8\xF6\xC3\xFC\xC1\xEE\xD0\xD0\xB2\xCE\xCA\xFD" ":%s\n";
-inline constexpr char echo_first_utf8[] =
-    "\xE7\xAC\xAC\xE4\xB8\x80\xE4\xB8\xAA\xE5\x91\xBD\xE4\xBB\xA4\xE8\xA1\x8C\xE5\x8F\x82"
-    "\xE6\x95\xB0:%s\n";
-// "第二个命令行参数:%s\n" (second command-line argument)
+inline constexpr char echo_first_utf8[] = u8"第一个命令行参数:%s\n";
+// Second command-line argument.
 inline constexpr char echo_second[] =
     "\xB5\xDA\xB6\xFE\xB8\xF6\xC3\xFC\xC1\xEE\xD0\xD0\xB2\xCE\xCA\xFD" ":%s\n";
-inline constexpr char echo_second_utf8[] =
-    "\xE7\xAC\xAC\xE4\xBA\x8C\xE4\xB8\xAA\xE5\x91\xBD\xE4\xBB\xA4\xE8\xA1\x8C\xE5\x8F\x82"
-    "\xE6\x95\xB0:%s\n";
+inline constexpr char echo_second_utf8[] = u8"第二个命令行参数:%s\n";
 
 // Argument checks. The three MAC texts differ only in their '!' count.
-// "MAC序号格式不对!\n" (MAC text format wrong): length is not 17
+// MAC text format wrong: its length is not 17.
 inline constexpr char mac_bad_length[] =
     "MAC\xD0\xF2\xBA\xC5\xB8\xF1\xCA\xBD\xB2\xBB\xB6\xD4" "!\n";
-inline constexpr char mac_bad_length_utf8[] =
-    "MAC\xE5\xBA\x8F\xE5\x8F\xB7\xE6\xA0\xBC\xE5\xBC\x8F\xE4\xB8\x8D\xE5\xAF\xB9!\n";
-// "MAC序号格式不对!!\n": a separator is not '-'
+inline constexpr char mac_bad_length_utf8[] = u8"MAC序号格式不对!\n";
+// A separator is not '-'.
 inline constexpr char mac_bad_separator[] =
     "MAC\xD0\xF2\xBA\xC5\xB8\xF1\xCA\xBD\xB2\xBB\xB6\xD4" "!!\n";
-inline constexpr char mac_bad_separator_utf8[] =
-    "MAC\xE5\xBA\x8F\xE5\x8F\xB7\xE6\xA0\xBC\xE5\xBC\x8F\xE4\xB8\x8D\xE5\xAF\xB9!!\n";
-// "MAC序号格式不对!!!\n": a character outside hex digits, space and '-'
+inline constexpr char mac_bad_separator_utf8[] = u8"MAC序号格式不对!!\n";
+// A character outside hex digits, space and '-'.
 inline constexpr char mac_bad_character[] =
     "MAC\xD0\xF2\xBA\xC5\xB8\xF1\xCA\xBD\xB2\xBB\xB6\xD4" "!!!\n";
-inline constexpr char mac_bad_character_utf8[] =
-    "MAC\xE5\xBA\x8F\xE5\x8F\xB7\xE6\xA0\xBC\xE5\xBC\x8F\xE4\xB8\x8D\xE5\xAF\xB9!!!\n";
-// "限制烧录次数格式不对\n" (programming-count format wrong)
+inline constexpr char mac_bad_character_utf8[] = u8"MAC序号格式不对!!!\n";
+// Programming-count format wrong.
 inline constexpr char count_bad[] =
     "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
     "\xB8\xF1\xCA\xBD\xB2\xBB\xB6\xD4" "\n";
-inline constexpr char count_bad_utf8[] =
-    "\xE9\x99\x90\xE5\x88\xB6\xE7\x83\xA7\xE5\xBD\x95\xE6\xAC\xA1\xE6\x95\xB0\xE6\xA0\xBC"
-    "\xE5\xBC\x8F\xE4\xB8\x8D\xE5\xAF\xB9\n";
-// "限制烧录次数burn_times=%d\n" (programming-count limit burn_times=%d)
+inline constexpr char count_bad_utf8[] = u8"限制烧录次数格式不对\n";
+// Programming-count limit burn_times=%d.
 inline constexpr char echo_count[] =
     "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD" "burn_times=%d\n";
-inline constexpr char echo_count_utf8[] =
-    "\xE9\x99\x90\xE5\x88\xB6\xE7\x83\xA7\xE5\xBD\x95\xE6\xAC\xA1\xE6\x95\xB0" "burn_times=%d\n";
+inline constexpr char echo_count_utf8[] = u8"限制烧录次数burn_times=%d\n";
 inline constexpr char echo_mac[] = "mac:%s\n";
 inline constexpr char echo_mac_byte[] = "%#X ";
 inline constexpr char line_break[] = "\n";
@@ -142,22 +123,18 @@ inline constexpr char merge_no_memory[] = "malloc memory fail !\n";
 // File helpers and size limits.
 inline constexpr char cannot_open[] = "\nCan not open the path: %s \n";
 inline constexpr char cannot_read[] = "\nCan not read the path: %s \n";
-// "fwrite file error！\n" (ends in the full-width exclamation mark)
+// Ends in the full-width exclamation mark.
 inline constexpr char short_write[] = "fwrite file error\xA3\xA1" "\n";
-inline constexpr char short_write_utf8[] =
-    "fwrite file error\xEF\xBC\x81\n";
+inline constexpr char short_write_utf8[] = u8"fwrite file error！\n";
 inline constexpr char too_large[] =
     "file too large: %s is %llu bytes, limit %llu bytes !\n";
 inline constexpr char cannot_flush[] = "\nCan not flush the path: %s \n";
 
 // On standard error when a stop waits for Enter on a terminal while its
-// message went elsewhere (a file): "Tolp_mac_tool: 按回车键结束 / waiting
-// for Enter" (press Enter to end).
+// message went elsewhere (a file): press Enter to end.
 inline constexpr char waiting_for_enter[] =
     "Tolp_mac_tool: \xB0\xB4\xBB\xD8\xB3\xB5\xBC\xFC\xBD\xE1\xCA\xF8" " / waiting for Enter\n";
-inline constexpr char waiting_for_enter_utf8[] =
-    "Tolp_mac_tool: \xE6\x8C\x89\xE5\x9B\x9E\xE8\xBD\xA6\xE9\x94\xAE\xE7\xBB\x93\xE6\x9D"
-    "\x9F / waiting for Enter\n";
+inline constexpr char waiting_for_enter_utf8[] = u8"Tolp_mac_tool: 按回车键结束 / waiting for Enter\n";
 
 // Reasons, on standard error as "NAME: REASON": what could not be used,
 // and why, in the system's words or these.
@@ -185,38 +162,7 @@ inline constexpr char flushing_rename[] = "flushing the rename of %s";
 inline constexpr char left_behind[] = "left behind (%s); delete it";
 
 // Help and version: what --help (or -h) and --version print, the only
-// calls that print no argument count and never wait. It reads:
-// 用法 / usage:
-//   Tolp_mac_tool MAC基地址 限制烧录次数
-//   Tolp_mac_tool MAC_BASE_ADDRESS COUNT
-//   例如 / for example: Tolp_mac_tool 02-11-22-33-44-55 500
-//
-// MAC基地址: 17个字符, 六组两位十六进制数字, 以 - 分隔.
-// MAC_BASE_ADDRESS: 17 characters, six groups of two hex digits separated by -.
-// 限制烧录次数: 1 到 99999999, 或 -9999999 到 -1.
-// COUNT: the limit on programming runs, 1 to 99999999 or -9999999 to -1.
-//
-// 读取当前文件夹中的 download.bin、offline.bin 和 ramboot.bin, 把长度、校验和、
-// 次数、MAC 和 MAC 字节和写入 download.bin 的头页并原地改写, 再把三个镜像合并
-// 为 MAC基地址_校验和_次数.bin (例如 02-11-22-33-44-55_0012ABCD_500.bin).
-// Reads download.bin, offline.bin and ramboot.bin in the current folder, stamps
-// the length, checksum, count, MAC and MAC byte sum into the header page of
-// download.bin and rewrites it in place, then merges the three images into
-// MAC_CHECKSUM_COUNT.bin (for example 02-11-22-33-44-55_0012ABCD_500.bin).
-//
-// 退出状态 / exit status (POSIX shells show -1 as 255, -2 as 254, -3 as 253):
-//   0   成功 / success
-//   -1  参数不足, 镜像缺失、无法读取或过大, 或文件无法创建或替换
-//       too few arguments; an image missing, unreadable or too large; or a
-//       file that cannot be created or replaced
-//   -2  MAC基地址或限制烧录次数格式不对 / the MAC text or the count was refused
-//   -3  合并镜像的内存不足 / not enough memory for the merged image
-//   1   文件未能完整写入 / a file could not be written in full
-// 出错时先显示原因, 再等待按回车键.
-// On a refusal the tool says why, then waits for Enter.
-//
-//   --help, -h   显示本说明 / show this help
-//   --version    显示版本 / show the version
+// calls that print no argument count and never wait.
 inline constexpr char usage[] =
     "\xD3\xC3\xB7\xA8 / usage:\n"
     "  Tolp_mac_tool MAC\xBB\xF9\xB5\xD8\xD6\xB7 \xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE"
@@ -260,54 +206,37 @@ inline constexpr char usage[] =
     "  --help, -h   \xCF\xD4\xCA\xBE\xB1\xBE\xCB\xB5\xC3\xF7 / show this help\n"
     "  --version    \xCF\xD4\xCA\xBE\xB0\xE6\xB1\xBE / show the version\n";
 inline constexpr char usage_utf8[] =
-    "\xE7\x94\xA8\xE6\xB3\x95 / usage:\n"
-    "  Tolp_mac_tool MAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80 \xE9\x99\x90\xE5\x88\xB6\xE7"
-    "\x83\xA7\xE5\xBD\x95\xE6\xAC\xA1\xE6\x95\xB0\n" "  Tolp_mac_tool MAC_BASE_ADDRESS COUNT\n"
-    "  \xE4\xBE\x8B\xE5\xA6\x82 / for example: Tolp_mac_tool 02-11-22-33-44-55 500\n" "\n"
-    "MAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80: 17\xE4\xB8\xAA\xE5\xAD\x97\xE7\xAC\xA6, \xE5"
-    "\x85\xAD\xE7\xBB\x84\xE4\xB8\xA4\xE4\xBD\x8D\xE5\x8D\x81\xE5\x85\xAD\xE8\xBF\x9B\xE5"
-    "\x88\xB6\xE6\x95\xB0\xE5\xAD\x97, \xE4\xBB\xA5 - \xE5\x88\x86\xE9\x9A\x94.\n"
-    "MAC_BASE_ADDRESS: 17 characters, six groups of two hex digits separated by -.\n"
-    "\xE9\x99\x90\xE5\x88\xB6\xE7\x83\xA7\xE5\xBD\x95\xE6\xAC\xA1\xE6\x95\xB0: 1 \xE5\x88"
-    "\xB0 99999999, \xE6\x88\x96 -9999999 \xE5\x88\xB0 -1.\n"
-    "COUNT: the limit on programming runs, 1 to 99999999 or -9999999 to -1.\n" "\n"
-    "\xE8\xAF\xBB\xE5\x8F\x96\xE5\xBD\x93\xE5\x89\x8D\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9"
-    "\xE4\xB8\xAD\xE7\x9A\x84 download.bin\xE3\x80\x81offline.bin \xE5\x92"
-    "\x8C ramboot.bin, \xE6\x8A\x8A\xE9\x95\xBF\xE5\xBA\xA6\xE3\x80\x81\xE6\xA0\xA1\xE9\xAA"
-    "\x8C\xE5\x92\x8C\xE3\x80\x81\n"
-    "\xE6\xAC\xA1\xE6\x95\xB0\xE3\x80\x81MAC \xE5\x92\x8C MAC \xE5\xAD\x97\xE8\x8A\x82\xE5"
-    "\x92\x8C\xE5\x86\x99\xE5\x85\xA5 download.bin \xE7\x9A\x84\xE5\xA4\xB4\xE9\xA1\xB5\xE5"
-    "\xB9\xB6\xE5\x8E\x9F\xE5\x9C\xB0\xE6\x94\xB9\xE5\x86\x99, \xE5\x86\x8D\xE6\x8A\x8A\xE4"
-    "\xB8\x89\xE4\xB8\xAA\xE9\x95\x9C\xE5\x83\x8F\xE5\x90\x88\xE5\xB9\xB6\n"
-    "\xE4\xB8\xBA MAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80_\xE6\xA0\xA1\xE9\xAA\x8C\xE5\x92"
-    "\x8C_\xE6\xAC\xA1\xE6\x95\xB0.bin (\xE4\xBE\x8B\xE5\xA6"
-    "\x82 02-11-22-33-44-55_0012ABCD_500.bin).\n"
-    "Reads download.bin, offline.bin and ramboot.bin in the current folder, stamps\n"
-    "the length, checksum, count, MAC and MAC byte sum into the header page of\n"
-    "download.bin and rewrites it in place, then merges the three images into\n"
-    "MAC_CHECKSUM_COUNT.bin (for example 02-11-22-33-44-55_0012ABCD_500.bin).\n" "\n"
-    "\xE9\x80\x80\xE5\x87\xBA\xE7\x8A\xB6\xE6\x80"
-    "\x81 / exit status (POSIX shells show -1 as 255, -2 as 254, -3 as 253):\n"
-    "  0   \xE6\x88\x90\xE5\x8A\x9F / success\n"
-    "  -1  \xE5\x8F\x82\xE6\x95\xB0\xE4\xB8\x8D\xE8\xB6\xB3, \xE9\x95\x9C\xE5\x83\x8F\xE7"
-    "\xBC\xBA\xE5\xA4\xB1\xE3\x80\x81\xE6\x97\xA0\xE6\xB3\x95\xE8\xAF\xBB\xE5\x8F\x96\xE6"
-    "\x88\x96\xE8\xBF\x87\xE5\xA4\xA7, \xE6\x88\x96\xE6\x96\x87\xE4\xBB\xB6\xE6\x97\xA0\xE6"
-    "\xB3\x95\xE5\x88\x9B\xE5\xBB\xBA\xE6\x88\x96\xE6\x9B\xBF\xE6\x8D\xA2\n"
-    "      too few arguments; an image missing, unreadable or too large; or a\n"
-    "      file that cannot be created or replaced\n"
-    "  -2  MAC\xE5\x9F\xBA\xE5\x9C\xB0\xE5\x9D\x80\xE6\x88\x96\xE9\x99\x90\xE5\x88\xB6\xE7"
-    "\x83\xA7\xE5\xBD\x95\xE6\xAC\xA1\xE6\x95\xB0\xE6\xA0\xBC\xE5\xBC\x8F\xE4\xB8\x8D\xE5"
-    "\xAF\xB9 / the MAC text or the count was refused\n"
-    "  -3  \xE5\x90\x88\xE5\xB9\xB6\xE9\x95\x9C\xE5\x83\x8F\xE7\x9A\x84\xE5\x86\x85\xE5\xAD"
-    "\x98\xE4\xB8\x8D\xE8\xB6\xB3 / not enough memory for the merged image\n"
-    "  1   \xE6\x96\x87\xE4\xBB\xB6\xE6\x9C\xAA\xE8\x83\xBD\xE5\xAE\x8C\xE6\x95\xB4\xE5\x86"
-    "\x99\xE5\x85\xA5 / a file could not be written in full\n"
-    "\xE5\x87\xBA\xE9\x94\x99\xE6\x97\xB6\xE5\x85\x88\xE6\x98\xBE\xE7\xA4\xBA\xE5\x8E\x9F"
-    "\xE5\x9B\xA0, \xE5\x86\x8D\xE7\xAD\x89\xE5\xBE\x85\xE6\x8C\x89\xE5\x9B\x9E\xE8\xBD\xA6"
-    "\xE9\x94\xAE.\n" "On a refusal the tool says why, then waits for Enter.\n" "\n"
-    "  --help, -h   \xE6\x98\xBE\xE7\xA4\xBA\xE6\x9C\xAC\xE8\xAF\xB4\xE6\x98"
-    "\x8E / show this help\n"
-    "  --version    \xE6\x98\xBE\xE7\xA4\xBA\xE7\x89\x88\xE6\x9C\xAC / show the version\n";
+    u8"用法 / usage:\n"
+    u8"  Tolp_mac_tool MAC基地址 限制烧录次数\n"
+    u8"  Tolp_mac_tool MAC_BASE_ADDRESS COUNT\n"
+    u8"  例如 / for example: Tolp_mac_tool 02-11-22-33-44-55 500\n"
+    u8"\n"
+    u8"MAC基地址: 17个字符, 六组两位十六进制数字, 以 - 分隔.\n"
+    u8"MAC_BASE_ADDRESS: 17 characters, six groups of two hex digits separated by -.\n"
+    u8"限制烧录次数: 1 到 99999999, 或 -9999999 到 -1.\n"
+    u8"COUNT: the limit on programming runs, 1 to 99999999 or -9999999 to -1.\n"
+    u8"\n"
+    u8"读取当前文件夹中的 download.bin、offline.bin 和 ramboot.bin, 把长度、校验和、\n"
+    u8"次数、MAC 和 MAC 字节和写入 download.bin 的头页并原地改写, 再把三个镜像合并\n"
+    u8"为 MAC基地址_校验和_次数.bin (例如 02-11-22-33-44-55_0012ABCD_500.bin).\n"
+    u8"Reads download.bin, offline.bin and ramboot.bin in the current folder, stamps\n"
+    u8"the length, checksum, count, MAC and MAC byte sum into the header page of\n"
+    u8"download.bin and rewrites it in place, then merges the three images into\n"
+    u8"MAC_CHECKSUM_COUNT.bin (for example 02-11-22-33-44-55_0012ABCD_500.bin).\n"
+    u8"\n"
+    u8"退出状态 / exit status (POSIX shells show -1 as 255, -2 as 254, -3 as 253):\n"
+    u8"  0   成功 / success\n"
+    u8"  -1  参数不足, 镜像缺失、无法读取或过大, 或文件无法创建或替换\n"
+    u8"      too few arguments; an image missing, unreadable or too large; or a\n"
+    u8"      file that cannot be created or replaced\n"
+    u8"  -2  MAC基地址或限制烧录次数格式不对 / the MAC text or the count was refused\n"
+    u8"  -3  合并镜像的内存不足 / not enough memory for the merged image\n"
+    u8"  1   文件未能完整写入 / a file could not be written in full\n"
+    u8"出错时先显示原因, 再等待按回车键.\n"
+    u8"On a refusal the tool says why, then waits for Enter.\n"
+    u8"\n"
+    u8"  --help, -h   显示本说明 / show this help\n"
+    u8"  --version    显示版本 / show the version\n";
 inline constexpr char version[] = "Tolp_mac_tool %s\n";
 
 // Each text that is not plain ASCII and its UTF-8 twin, for a terminal that
