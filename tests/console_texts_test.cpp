@@ -6,7 +6,9 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "console_texts.h"
+#include "stops.h"
 #include "test_support.h"
 
 namespace {
@@ -71,6 +74,43 @@ TEST(ConsoleTexts, EachTextIsItsTwinInGbk) {
     }
     // Every GBK text has its twin, or a UTF-8 terminal would get GBK bytes.
     EXPECT_EQ(gbk_texts_defined().size(), std::size(text::twins));
+}
+
+// A stop's message as the README's tables show it: its UTF-8 reading on
+// one line, each value named.
+std::string as_documented(const char* message) {
+    const auto* twin = std::find_if(std::begin(text::twins), std::end(text::twins),
+                                    [message](const text::Twin& t) { return t.gbk == message; });
+    std::string shown = twin != std::end(text::twins) ? twin->utf8 : message;
+    shown.erase(std::remove(shown.begin(), shown.end(), '\n'), shown.end());
+    for (const char* name : {"PATH", "N", "M"}) {
+        const std::size_t at = shown.find('%');
+        if (at != std::string::npos) shown.replace(at, shown[at + 1] == 's' ? 2 : 4, name);
+    }
+    return shown.substr(shown.find_first_not_of(' '), shown.find_last_not_of(' ') + 1);
+}
+
+// The README's tables, the help text and the table of stops say the same:
+// each stop's message with its status, and each status explained.
+TEST(ConsoleTexts, TheReadmeAndTheHelpGiveEachStopItsStatus) {
+    std::ifstream in(fs::path(__FILE__).parent_path() / "../README.md");
+    std::map<std::string, std::string> documented;  // message -> status column
+    std::set<std::string> explained;                // the statuses' table
+    const std::regex row(R"(^\| `([^`]+)` \|(?:[^|]*\|)?? (-?[0-9]) \|)"),
+        status_row(R"(^\| (-?[0-9]) \|)");
+    for (std::string line; std::getline(in, line);) {
+        std::smatch m;
+        if (std::regex_search(line, m, row)) documented[m[1]] = m[2];
+        if (std::regex_search(line, m, status_row)) explained.insert(m[1]);
+    }
+    for (const StopRow& r : stop_rows) {
+        const std::string message = as_documented(r.message);
+        ASSERT_EQ(documented.count(message), 1u) << message << " is not in the README";
+        EXPECT_EQ(documented[message], std::to_string(r.status)) << message;
+        EXPECT_EQ(explained.count(std::to_string(r.status)), 1u) << "status " << r.status;
+        const std::string help_line = "\n  " + std::to_string(r.status) + " ";
+        EXPECT_NE(std::string(text::usage_utf8).find(help_line), std::string::npos) << r.status;
+    }
 }
 
 }  // namespace

@@ -36,11 +36,7 @@ bool answered_a_question(int argc, const char* const argv[]) {
 // Reports the argument count and stops a call with fewer than two.
 void check_argument_count(int argc) {
     say(text::arg_count, argc > 0 ? argc - 1 : 0);
-    if (argc <= 2) {
-        say(argc <= 1 ? text::need_mac_and_count : text::need_count);
-        say_error(text::hint_arguments);
-        stop(-1);
-    }
+    if (argc <= 2) refuse(argc <= 1 ? Stop::no_arguments : Stop::no_count, text::hint_arguments);
 }
 
 void take_arguments(RunContext& ctx, char* argv[]) {

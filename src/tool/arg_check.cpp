@@ -23,22 +23,17 @@ std::string shown(char c) {
 
 // The three MAC refusals differ only in their number of '!'; the hint
 // after each says where the text went wrong (positions from 1).
-void refuse_mac(MacFault fault, const char* p, std::size_t at) {
-    switch (fault) {
-        case MacFault::length:
-            say(text::mac_bad_length);
-            say_error(text::hint_mac_length, at, text::mac_expected);
-            break;
-        case MacFault::separator:
-            say(text::mac_bad_separator);
-            say_error(text::hint_mac_separator, at + 1, shown(p[at]).c_str(), text::mac_expected);
-            break;
-        default:
-            say(text::mac_bad_character);
-            say_error(text::hint_mac_character, at + 1, shown(p[at]).c_str(), text::mac_expected);
-            break;
+[[noreturn]] void refuse_mac(MacFault fault, const char* p, std::size_t at) {
+    if (fault == MacFault::length) {
+        refuse(Stop::mac_length, formatted(text::hint_mac_length, at, text::mac_expected));
     }
-    stop(-2);
+    const std::string found = shown(p[at]);
+    if (fault == MacFault::separator) {
+        refuse(Stop::mac_separator,
+               formatted(text::hint_mac_separator, at + 1, found.c_str(), text::mac_expected));
+    }
+    refuse(Stop::mac_character,
+           formatted(text::hint_mac_character, at + 1, found.c_str(), text::mac_expected));
 }
 
 void echo_decoded(const RunContext& ctx) {
@@ -95,9 +90,7 @@ void check_arguments(RunContext& ctx) {
     const MacFault fault = mac_text_fault(ctx.p, &at);
     if (fault != MacFault::none) refuse_mac(fault, ctx.p, at);
     if (!parse_count(ctx.p_times, ctx.burn_times)) {
-        say(text::count_bad);
-        say_error(text::hint_count, ctx.p_times);
-        stop(-2);
+        refuse(Stop::count_refused, formatted(text::hint_count, ctx.p_times));
     }
     str_to_hex(reinterpret_cast<const unsigned char*>(ctx.p), ctx.mac_buf);
     echo_decoded(ctx);

@@ -9,21 +9,6 @@
 
 namespace {
 
-[[noreturn]] void fail_open(const char* path) {
-    say(text::cannot_open, path);
-    stop(-1);
-}
-
-[[noreturn]] void fail_write() {
-    say(text::short_write);
-    stop(1);
-}
-
-[[noreturn]] void fail_flush(const char* path) {
-    say(text::cannot_flush, path);
-    stop(1);
-}
-
 // Why, in the system's words or ours.
 std::string reason_of(const FileFailure& failure) {
     switch (failure.refusal) {
@@ -57,11 +42,11 @@ std::string step_of(Step step, const char* path) {
 // flush or confirmation.
 [[noreturn]] void fail(const FileFailure& failure, const char* path) {
     switch (failure.what) {
-        case Failed::read: say(text::cannot_read, path); stop(-1);
+        case Failed::read: stop(Stop::cannot_read, path);
         case Failed::write:
-        case Failed::confirm: fail_write();
-        case Failed::flush: fail_flush(path);
-        default: fail_open(path);
+        case Failed::confirm: stop(Stop::short_write);
+        case Failed::flush: stop(Stop::cannot_flush, path);
+        default: stop(Stop::cannot_open, path);
     }
 }
 
@@ -72,15 +57,14 @@ InputFile open_bin(const char* path, bool report_reason) {
     if (!failed(file.failure)) return file;
     // The download image's reason has its own line, the others the usual one.
     say_reason(report_reason ? text::size_error_prefix : path, reason_of(file.failure));
-    fail_open(path);
+    stop(Stop::cannot_open, path);
 }
 
 std::size_t read_bin(InputFile& file, const char* path, std::uint8_t* buf, std::size_t room) {
     if (file.size > room) {
         close_input(file);
-        say(text::too_large, path, static_cast<unsigned long long>(file.size),
-            static_cast<unsigned long long>(room));
-        stop(-1);
+        stop(Stop::too_large, path, static_cast<unsigned long long>(file.size),
+             static_cast<unsigned long long>(room));
     }
     const std::int64_t got = read_input(file, buf, room);
     if (got < 0) {
@@ -89,8 +73,7 @@ std::size_t read_bin(InputFile& file, const char* path, std::uint8_t* buf, std::
     }
     if (static_cast<std::uint64_t>(got) != file.size) {
         say_reason(path, text::length_changed);
-        say(text::cannot_read, path);
-        stop(-1);
+        stop(Stop::cannot_read, path);
     }
     return static_cast<std::size_t>(got);
 }
@@ -120,5 +103,5 @@ void check_size_allowed(const char* path, std::uint64_t size) {
     if (largest >= size) return;
     say_reason(path, formatted(text::size_limit, static_cast<unsigned long long>(largest),
                                static_cast<unsigned long long>(size)));
-    fail_write();
+    stop(Stop::short_write);
 }

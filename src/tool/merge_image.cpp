@@ -16,8 +16,7 @@ std::unique_ptr<std::uint8_t[]> allocate(const char* file_name, std::size_t size
     std::unique_ptr<std::uint8_t[]> b(new (std::nothrow) std::uint8_t[size]);
     if (!b) {
         say_reason(file_name, formatted(text::no_memory, static_cast<unsigned long long>(size)));
-        say(text::merge_no_memory);
-        stop(-3);
+        stop(Stop::no_memory);
     }
     return b;
 }

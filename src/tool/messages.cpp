@@ -90,7 +90,19 @@ void say_reason(const std::string& name, const std::string& reason) {
                   unicode ? Encoding::utf8 : Encoding::gbk);
 }
 
-void stop(int status) {
+namespace {
+
+// The wait of every stop, and its end.
+// A text of the tables (a stop's message), checked against its values by
+// the tests rather than the compiler.
+void write_text(Stream stream, const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
+    std::va_list values;
+    va_start(values, format);
+    write_formatted(stream, format, values);
+    va_end(values);
+}
+
+[[noreturn]] void wait_and_end(int status) {
     // Standard output is fully buffered when it is not a terminal: flush so
     // that a script sees the message while the tool waits.
     std::fflush(stdout);
@@ -99,6 +111,23 @@ void stop(int status) {
     if (is_terminal(Stream::in) && !is_terminal(Stream::out)) say_error(text::waiting_for_enter);
     std::getchar();
     end_run(status);
+}
+
+}  // namespace
+
+void stop(Stop which, ...) {  // NOLINT(cert-dcl50-cpp)
+    const StopRow& row = row_of(which);
+    std::va_list values;
+    va_start(values, which);
+    write_formatted(Stream::out, row.message, values);
+    va_end(values);
+    wait_and_end(row.status);
+}
+
+void refuse(Stop which, const std::string& hint) {
+    write_text(Stream::out, row_of(which).message);
+    say_error("%s", hint.c_str());
+    wait_and_end(row_of(which).status);
 }
 
 void end_run(int status) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "formatted.h"
+#include "stops.h"
 
 // printf-style, formatted on the stack: no heap for any line but one over
 // 512 bytes (a very long argument echoed).
@@ -19,11 +20,16 @@ void say_error(const char* format, ...) TOLP_PRINTF(1, 2);
 // "NAME: REASON" on standard error.
 void say_reason(const std::string& name, const std::string& reason);
 
-// The message has been printed (a failed replacement has already removed
-// its temporary). Makes all output visible, waits for one character from
-// standard input (the operator's Enter; at end of input it goes on at once)
-// and ends the run with `status` (end_run).
-[[noreturn]] void stop(int status);
+// Prints the stop's message (stops.h), formatted with the values it names,
+// makes all output visible, waits for one character from standard input
+// (the operator's Enter; at end of input it goes on at once) and ends the
+// run with the stop's status (end_run). A failed replacement has already
+// removed its temporary.
+[[noreturn]] void stop(Stop which, ...);
+
+// A refusal of the call: the stop's message (one that names no values),
+// then `hint`, what was wrong and what is expected, on standard error.
+[[noreturn]] void refuse(Stop which, const std::string& hint);
 
 // The one way every run ends. The transcript is part of the result: when
 // standard output could not take all of it, a reason line says so and a
