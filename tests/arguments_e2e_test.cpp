@@ -19,24 +19,25 @@ struct RefusalCase {
 
 TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
     const auto length = [](std::size_t n) {
-        return fmt(text::hint_mac_length, n, text::mac_expected);
+        return formatted(text::hint_mac_length, n, text::mac_expected);
     };
-    const auto at = [](const char* format, std::size_t k, const char* c) {
-        return fmt(format, k, c, text::mac_expected);
+    const auto sep = [](std::size_t k, const char* c) {
+        return formatted(text::hint_mac_separator, k, c, text::mac_expected);
     };
-    const auto count = [](const char* c) { return fmt(text::hint_count, c); };
-    const char* const sep = text::hint_mac_separator;
-    const char* const digit = text::hint_mac_character;
+    const auto digit = [](std::size_t k, const char* c) {
+        return formatted(text::hint_mac_character, k, c, text::mac_expected);
+    };
+    const auto count = [](const char* c) { return formatted(text::hint_count, c); };
     const RefusalCase cases[] = {
         {"11-22-33-44-55-66-", "500", text::mac_bad_length, length(18)},
         {"--------------------", "500", text::mac_bad_length, length(20)},
         {"", "500", text::mac_bad_length, length(0)},
-        {"11:22:33:44:55:66", "500", text::mac_bad_separator, at(sep, 3, ":")},
-        {"11-22-33-44-55-6G", "500", text::mac_bad_character, at(digit, 17, "G")},
-        {"11-22-33-44-55-6\xC1", "500", text::mac_bad_character, at(digit, 17, "\\xC1"),
+        {"11:22:33:44:55:66", "500", text::mac_bad_separator, sep(3, ":")},
+        {"11-22-33-44-55-6G", "500", text::mac_bad_character, digit(17, "G")},
+        {"11-22-33-44-55-6\xC1", "500", text::mac_bad_character, digit(17, "\\xC1"),
          "the emulator recodes a non-ASCII argument byte from the host's locale"},
-        {"11-22-33-44-55-6G", "0", text::mac_bad_character, at(digit, 17, "G")},  // MAC first
-        {"11:22:33:44:55:66", "x", text::mac_bad_separator, at(sep, 3, ":")},
+        {"11-22-33-44-55-6G", "0", text::mac_bad_character, digit(17, "G")},  // MAC first
+        {"11:22:33:44:55:66", "x", text::mac_bad_separator, sep(3, ":")},
         {"11-22-33-44-55-66", "0", text::count_bad, count("0")},
         {"11-22-33-44-55-66", "00", text::count_bad, count("00")},
         {"11-22-33-44-55-66", "x", text::count_bad, count("x")},
@@ -78,41 +79,41 @@ struct AcceptedCase {
 };
 
 TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
+    const auto group = [](std::size_t k, const char* text, int value) {
+        return formatted(text::warn_mac_group, k, text, value);
+    };
     const AcceptedCase cases[] = {
         {"11-22-33-AA-bb-Cc", "500",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=500\nmac:11-22-33-AA-bb-Cc\n"
          "0X11 0X22 0X33 0XAA 0XBB 0XCC \n",
-         "_500.bin", fmt(text::warn_mac_multicast, "11-22-33-AA-BB-CC")},
+         "_500.bin", formatted(text::warn_mac_multicast, "11-22-33-AA-BB-CC")},
         {"01-AB-00-10-FF-7C", "1",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=1\nmac:01-AB-00-10-FF-7C\n"
          "0X1 0XAB 0 0X10 0XFF 0X7C \n",
-         "_1.bin", fmt(text::warn_mac_multicast, "01-AB-00-10-FF-7C")},
+         "_1.bin", formatted(text::warn_mac_multicast, "01-AB-00-10-FF-7C")},
         {"1 -22-33-44-55-66", "99999999",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=99999999\nmac:1 -22-33-44-55-66\n"
          "0X1 0X22 0X33 0X44 0X55 0X66 \n",
          "_99999999.bin",
-         fmt(text::warn_mac_multicast, "01-22-33-44-55-66") +
-             fmt(text::warn_mac_group, 1, "1 ", 1)},
+         formatted(text::warn_mac_multicast, "01-22-33-44-55-66") + group(1, "1 ", 1)},
         {"-----------------", "-9999999",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=-9999999\nmac:-----------------\n"
          "0 0 0 0 0 0 \n",
          "_-9999999.bin",
-         fmt(text::warn_mac_zero, "00-00-00-00-00-00") + fmt(text::warn_mac_group, 1, "--", 0) +
-             fmt(text::warn_mac_group, 2, "--", 0) + fmt(text::warn_mac_group, 3, "--", 0) +
-             fmt(text::warn_mac_group, 4, "--", 0) + fmt(text::warn_mac_group, 5, "--", 0) +
-             fmt(text::warn_mac_group, 6, "--", 0)},
+         formatted(text::warn_mac_zero, "00-00-00-00-00-00") + group(1, "--", 0) +
+             group(2, "--", 0) + group(3, "--", 0) + group(4, "--", 0) + group(5, "--", 0) +
+             group(6, "--", 0)},
         {"0A- A-A -  -ff-FF", "  12abc",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=12\nmac:0A- A-A -  -ff-FF\n"
          "0XA 0XA 0XA 0 0XFF 0XFF \n",
          "_12.bin",
-         fmt(text::warn_mac_group, 2, " A", 10) + fmt(text::warn_mac_group, 3, "A ", 10) +
-             fmt(text::warn_mac_group, 4, "  ", 0) +
-             fmt(text::warn_count, "  12abc", 12, "'  ', 'abc'")},
+         group(2, " A", 10) + group(3, "A ", 10) + group(4, "  ", 0) +
+             formatted(text::warn_count, "  12abc", 12, "'  ', 'abc'")},
         {"aa-bb-cc-dd-ee-ff", "-1",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=-1\nmac:aa-bb-cc-dd-ee-ff\n"
@@ -123,13 +124,13 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
          "burn_times=1\nmac:FF-FF-FF-FF-FF-FF\n"
          "0XFF 0XFF 0XFF 0XFF 0XFF 0XFF \n",
          "_1.bin",
-         fmt(text::warn_mac_broadcast, "FF-FF-FF-FF-FF-FF") +
-             fmt(text::warn_count, "1e3", 1, "'e3'")},
+         formatted(text::warn_mac_broadcast, "FF-FF-FF-FF-FF-FF") +
+             formatted(text::warn_count, "1e3", 1, "'e3'")},
         {"02-11-22-33-44-55", "+5",
          "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
          "burn_times=5\nmac:02-11-22-33-44-55\n"
          "0X2 0X11 0X22 0X33 0X44 0X55 \n",
-         "_5.bin", fmt(text::warn_count, "+5", 5, "'+'")},
+         "_5.bin", formatted(text::warn_count, "+5", 5, "'+'")},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -141,7 +142,8 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
             echo_transcript({c.mac, c.count}) + c.echo + loading_transcript(download);
         EXPECT_TRUE(same_bytes(console(head), r.out.substr(0, console(head).size()))) << c.mac;
         EXPECT_EQ(r.err, console(c.warnings)) << c.mac;
-        const std::string name = c.mac + fmt("_%08X", reference_checksum(download)) + c.name_tail;
+        const std::string name =
+            c.mac + formatted("_%08X", reference_checksum(download)) + c.name_tail;
         EXPECT_EQ(dir.listing().count(name), 1u) << name;
     }
 }

@@ -1,34 +1,20 @@
 #include "e2e_support.h"
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdio>
 
 #include "crc_reference.h"
 #include "tool_runner.h"
 
-Bytes fmt(const char* format, ...) {
-    va_list args;
-    va_start(args, format);
-    va_list again;
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, format, args);
-    va_end(args);
-    Bytes out(static_cast<std::size_t>(size) + 1, '\0');
-    std::vsnprintf(out.data(), out.size(), format, again);
-    va_end(again);
-    out.pop_back();
-    return out;
-}
-
 Bytes echo_transcript(const std::vector<std::string>& args, bool utf8) {
-    return fmt(utf8 ? text::arg_count_utf8 : text::arg_count, static_cast<int>(args.size())) +
-           fmt(utf8 ? text::echo_program_utf8 : text::echo_program, program_name_seen().c_str()) +
-           fmt(utf8 ? text::echo_first_utf8 : text::echo_first, args.at(0).c_str()) +
-           fmt(utf8 ? text::echo_second_utf8 : text::echo_second, args.at(1).c_str());
+    return formatted(utf8 ? text::arg_count_utf8 : text::arg_count, static_cast<int>(args.size())) +
+           formatted(utf8 ? text::echo_program_utf8 : text::echo_program,
+                     program_name_seen().c_str()) +
+           formatted(utf8 ? text::echo_first_utf8 : text::echo_first, args.at(0).c_str()) +
+           formatted(utf8 ? text::echo_second_utf8 : text::echo_second, args.at(1).c_str());
 }
 
-const Bytes usual_warning = fmt(text::warn_mac_multicast, "11-22-33-44-55-66");
+const Bytes usual_warning = formatted(text::warn_mac_multicast, "11-22-33-44-55-66");
 
 void put_images(const TempDir& dir, const Images& images) {
     dir.write("offline.bin", images.offline);
@@ -37,7 +23,8 @@ void put_images(const TempDir& dir, const Images& images) {
 }
 
 Bytes arguments_transcript(const std::string& mac, int count, const Bytes& decoded_line) {
-    return fmt(text::echo_count, count) + fmt(text::echo_mac, mac.c_str()) + decoded_line;
+    return formatted(text::echo_count, count) + formatted(text::echo_mac, mac.c_str()) +
+           decoded_line;
 }
 
 std::uint32_t reference_checksum(const Bytes& download) {
@@ -50,21 +37,21 @@ Bytes loading_transcript(const Bytes& download) {
     const std::size_t size = download.size();
     const int pages = static_cast<int>((size + 255) / 256);
     const int remain = size % 256 != 0 ? static_cast<int>(size % 256) : 256;
-    Bytes out = fmt("Size of file: %ld bytes.\n\n", static_cast<long>(size));
+    Bytes out = formatted("Size of file: %ld bytes.\n\n", static_cast<long>(size));
     const auto* bytes = reinterpret_cast<const std::uint8_t*>(download.data());
     std::uint32_t crc = 0;  // carried from page to page
     int i = 1;
     for (; i < pages; ++i) {
         const std::size_t from = static_cast<std::size_t>(i) * 256;
         crc = crc32_bitwise(crc, bytes + from, std::min<std::size_t>(256, size - from));
-        out += fmt("\ncrc:%d:%x\n", i, crc);
+        out += formatted("\ncrc:%d:%x\n", i, crc);
     }
-    return out + fmt("PageCNT:%dremain:%dfile_sumcheck:%x i:%d\n", pages, remain, crc, i);
+    return out + formatted("PageCNT:%dremain:%dfile_sumcheck:%x i:%d\n", pages, remain, crc, i);
 }
 
 Bytes stamping_transcript(std::size_t download_size) {
     const unsigned length = static_cast<unsigned>(download_size);
-    return fmt("\nlength:%x\n%02x %d", length, length >> 24, static_cast<int>(length)) +
+    return formatted("\nlength:%x\n%02x %d", length, length >> 24, static_cast<int>(length)) +
            "updata mac success !\n";
 }
 
@@ -115,7 +102,7 @@ Bytes merged(const Bytes& offline, const Bytes& ramboot, const Bytes& stamped_do
 }
 
 std::string merged_name(const std::string& mac, std::uint32_t checksum, int count) {
-    return fmt("%s_%08X_%d.bin", mac.c_str(), checksum, count);
+    return formatted("%s_%08X_%d.bin", mac.c_str(), checksum, count);
 }
 
 std::map<std::string, Bytes> usual_result(const Images& images) {

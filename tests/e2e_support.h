@@ -9,10 +9,8 @@
 #include <vector>
 
 #include "console_texts.h"
+#include "formatted.h"
 #include "test_support.h"
-
-// printf into a byte string.
-Bytes fmt(const char* format, ...);
 
 // The count line and the three echo lines of a call with `args`; in the
 // texts' UTF-8 twins, as a terminal that reads UTF-8 gets them.

@@ -575,7 +575,7 @@ TEST(ImageCheck, HelpVersionAndWrongCalls) {
 std::string window(const Bytes& b, std::size_t at) {
     std::string out;
     for (std::size_t k = at - 4; k <= at + 4; ++k) {
-        out += fmt(k == at ? "[%02X]" : "%02X", static_cast<unsigned char>(b[k]));
+        out += formatted(k == at ? "[%02X]" : "%02X", static_cast<unsigned char>(b[k]));
         if (k < at + 4) out += ' ';
     }
     return out;

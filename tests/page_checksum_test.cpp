@@ -1,12 +1,16 @@
 // The checksum and the page arithmetic.
 #include <algorithm>
 #include <random>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "console_texts.h"
 #include "crc_reference.h"
+#include "formatted.h"
+#include "load_download.h"
 #include "page_checksum.h"
 
 namespace {
@@ -94,6 +98,17 @@ TEST(PageWalk, CoversOnlyTheBytesAfterTheHeaderPage) {
     image[600 - 1] = 0;
     image.push_back(9);  // past the image's size: no effect
     EXPECT_EQ(walk_pages(image.data(), 600).crc123, with_payload);
+}
+
+TEST(PageWalk, EachPageLineIsTheTranscriptsFormat) {
+    const std::uint32_t values[][2] = {{0, 0},     {1, 0x800e2b20},   {9, 0xF},
+                                       {10, 0x10}, {799, 0xFFFFFFFF}, {800, 0x0ABCDEF0}};
+    for (const auto& v : values) {
+        char line[32];
+        const std::size_t size = page_progress_line(line, v[0], v[1]);
+        EXPECT_EQ(std::string(line, size),
+                  formatted(text::page_progress, static_cast<int>(v[0]), v[1]));
+    }
 }
 
 }  // namespace

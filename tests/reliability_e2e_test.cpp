@@ -48,7 +48,7 @@ struct Call {
 };
 
 Call call_number(int k) {
-    Call c{fmt("11-22-33-44-%02X-%02X", k / 256, k % 256), {0x11, 0x22, 0x33, 0x44}, 100 + k};
+    Call c{formatted("11-22-33-44-%02X-%02X", k / 256, k % 256), {0x11, 0x22, 0x33, 0x44}, 100 + k};
     c.mac_bytes[4] = static_cast<std::uint8_t>(k / 256);
     c.mac_bytes[5] = static_cast<std::uint8_t>(k % 256);
     return c;
@@ -56,7 +56,7 @@ Call call_number(int k) {
 
 Bytes whole_transcript(const Call& c, const Bytes& download) {
     Bytes decoded;
-    for (std::uint8_t b : c.mac_bytes) decoded += fmt("%#X ", b);
+    for (std::uint8_t b : c.mac_bytes) decoded += formatted("%#X ", b);
     return run_transcript(c.mac, c.count, decoded + "\n", download);
 }
 

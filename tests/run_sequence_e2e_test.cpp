@@ -25,18 +25,21 @@ const char* const utf8_locale = "C.UTF-8";
 // Calls answered before any stage: too few arguments, help and version.
 TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
     const CallCase cases[] = {
-        {{}, fmt(text::arg_count, 0) + text::need_mac_and_count, 255},
-        {{"11-22-33-44-55-66"}, fmt(text::arg_count, 1) + text::need_count, 255},
-        {{""}, fmt(text::arg_count, 1) + text::need_count, 255},
+        {{}, formatted(text::arg_count, 0) + text::need_mac_and_count, 255},
+        {{"11-22-33-44-55-66"}, formatted(text::arg_count, 1) + text::need_count, 255},
+        {{""}, formatted(text::arg_count, 1) + text::need_count, 255},
         // A terminal that reads UTF-8 gets the texts in UTF-8; another
         // locale's terminal, like a pipe, the GBK bytes.
-        {{}, fmt(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8, 255, utf8_locale},
-        {{}, fmt(text::arg_count, 0) + text::need_mac_and_count, 255, "C"},
+        {{}, formatted(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8, 255, utf8_locale},
+        {{}, formatted(text::arg_count, 0) + text::need_mac_and_count, 255, "C"},
         // A UTF-8 locale this machine does not have: the terminal reads UTF-8.
-        {{}, fmt(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8, 255, "xx_XX.UTF-8"},
+        {{},
+         formatted(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8,
+         255,
+         "xx_XX.UTF-8"},
         // Waiting at a keyboard, the message in a file: said on the screen.
         {{},
-         fmt(text::arg_count, 0) + text::need_mac_and_count,
+         formatted(text::arg_count, 0) + text::need_mac_and_count,
          255,
          nullptr,
          text::waiting_for_enter,
@@ -44,7 +47,7 @@ TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
         {{"--help"}, text::usage, 0},
         {{"-h"}, text::usage, 0},
         {{"--help"}, text::usage_utf8, 0, utf8_locale},
-        {{"--version"}, fmt(text::version, TOLP_VERSION), 0},
+        {{"--version"}, formatted(text::version, TOLP_VERSION), 0},
     };
     for (const auto& c : cases) {
         const std::string label = "with " + std::to_string(c.args.size()) + " argument(s) " +
@@ -108,11 +111,11 @@ TEST(RunSequence, SuccessfulCallsNeverReadInput) {
         std::map<std::string, Bytes> files;
     } cases[] = {
         {{usual_args[0], usual_args[1], "extra"},
-         fmt(text::arg_count, 3) +
-             usual_run_transcript(images.download).substr(fmt(text::arg_count, 2).size()),
+         formatted(text::arg_count, 3) +
+             usual_run_transcript(images.download).substr(formatted(text::arg_count, 2).size()),
          usual_result(images)},
         {{"--help"}, text::usage, untouched},
-        {{"--version"}, fmt(text::version, TOLP_VERSION), untouched},
+        {{"--version"}, formatted(text::version, TOLP_VERSION), untouched},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -127,7 +130,7 @@ TEST(RunSequence, SuccessfulCallsNeverReadInput) {
 TEST(RunSequence, AStopWaitsForAKeyWithItsMessageAlreadyShown) {
     TempDir dir;
     PipedRun run(dir.path(), tool_command({"only-one"}));
-    const Bytes expected = console(fmt(text::arg_count, 1) + text::need_count);
+    const Bytes expected = console(formatted(text::arg_count, 1) + text::need_count);
     EXPECT_TRUE(same_bytes(expected, run.read_output(expected.size(), 20)));
     if (!launched()) {
         // The emulator reads for it; the native tool itself waits for the key.
@@ -149,7 +152,7 @@ TEST(RunSequence, ZeroArgumentCountIsAnsweredLikeNoArguments) {
     const RunResult r = run_command(dir.path(), {tool_path()}, no_name);
     EXPECT_EQ(r.status, 255);
     // Newer kernels hand such a program an empty name: either way, 0 arguments.
-    EXPECT_TRUE(same_bytes(fmt(text::arg_count, 0) + text::need_mac_and_count, r.out));
+    EXPECT_TRUE(same_bytes(formatted(text::arg_count, 0) + text::need_mac_and_count, r.out));
 }
 
 }  // namespace

@@ -133,17 +133,20 @@ struct LayoutCase {
 };
 
 TEST(Merge, LayoutPlacesEachImageAndFillsTheGaps) {
+    const auto overrun = [](const char* path, std::size_t size, std::size_t over, std::size_t room,
+                            std::size_t covered) {
+        return formatted(text::warn_overrun, path, size, over, room, covered);
+    };
     const LayoutCase cases[] = {
         {0, 0, 1000},
         {100, 10, 1000},
         {0, 0, 0},
         {40960, 12288, 204800},
-        {45000, 10, 1000, fmt(text::warn_overrun, "./offline.bin", 45000, 4040, 40960, 10)},
-        {100, 13000, 1000, fmt(text::warn_overrun, "./ramboot.bin", 13000, 712, 12288, 712)},
-        {53248, 0, 0, fmt(text::warn_overrun, "./offline.bin", 53248, 12288, 40960, 0)},
-        {20, 12288 + 5000, 5000,
-         fmt(text::warn_overrun, "./ramboot.bin", 17288, 5000, 12288, 5000)},
-        {54000, 100, 800, fmt(text::warn_overrun, "./offline.bin", 54000, 13040, 40960, 852)},
+        {45000, 10, 1000, overrun("./offline.bin", 45000, 4040, 40960, 10)},
+        {100, 13000, 1000, overrun("./ramboot.bin", 13000, 712, 12288, 712)},
+        {53248, 0, 0, overrun("./offline.bin", 53248, 12288, 40960, 0)},
+        {20, 12288 + 5000, 5000, overrun("./ramboot.bin", 17288, 5000, 12288, 5000)},
+        {54000, 100, 800, overrun("./offline.bin", 54000, 13040, 40960, 852)},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -356,7 +359,7 @@ TEST(Stamping, AFailedRewriteKeepsTheDownloadImageWhole) {
         const RunResult r = run_tool(dir.path(), usual_args, {c.file_size_limit});
         EXPECT_EQ(r.status, c.status) << c.label;
         const Bytes expected = usual_head + loading_transcript(images.download) +
-                               fmt("\nlength:%x\n%02x %d", 3000, 0, 3000) + c.message;
+                               formatted("\nlength:%x\n%02x %d", 3000, 0, 3000) + c.message;
         EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.label;
         EXPECT_TRUE(same_listing(
             {{"offline.bin", "off"}, {"ramboot.bin", "ram"}, {"download.bin", images.download}},

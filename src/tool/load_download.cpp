@@ -15,11 +15,34 @@ long printable(std::uint64_t size) {
     return size > static_cast<std::uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(size);
 }
 
+// `value` in `base` (10 or 16, lower-case digits) at `out`; its length.
+std::size_t digits_of(char* out, std::uint32_t value, std::uint32_t base) {
+    char reversed[12];
+    std::size_t n = 0;
+    do {
+        reversed[n++] = "0123456789abcdef"[value % base];
+        value /= base;
+    } while (value != 0);
+    for (std::size_t k = 0; k < n; ++k) out[k] = reversed[n - 1 - k];
+    return n;
+}
+
 void print_page(std::uint32_t i, std::uint32_t crc123) {
-    say(text::page_progress, static_cast<int>(i), crc123);
+    char line[32];
+    say_text(line, page_progress_line(line, i, crc123));
 }
 
 }  // namespace
+
+std::size_t page_progress_line(char* out, std::uint32_t page, std::uint32_t crc123) {
+    std::size_t n = 0;
+    for (const char c : {'\n', 'c', 'r', 'c', ':'}) out[n++] = c;
+    n += digits_of(out + n, page, 10);
+    out[n++] = ':';
+    n += digits_of(out + n, crc123, 16);
+    out[n++] = '\n';
+    return n;
+}
 
 void load_download(RunContext& ctx) {
     InputFile file = open_bin(download_image.path, true);

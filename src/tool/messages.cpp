@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <iterator>
 #include <string>
-#include <vector>
 
 #include "console.h"
 #include "console_texts.h"
@@ -29,28 +28,12 @@ const char* as_shown(Stream stream, const char* format) {
 // The format is one of the texts or its UTF-8 twin, which has the same
 // conversions (the tests compare each pair): checked at each call of say
 // and say_error, not here.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 void write_formatted(Stream stream, const char* gbk_format, std::va_list values) {
     const char* format = as_shown(stream, gbk_format);
     const Encoding encoding = format == gbk_format ? Encoding::gbk : Encoding::utf8;
-    char line[512];
-    std::va_list again;
-    va_copy(again, values);
-    // `values` was started by say or say_error, which the analyzer does not
-    // follow into this function.
-    // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
-    const int size = std::vsnprintf(line, sizeof line, format, values);
-    if (size >= 0 && static_cast<std::size_t>(size) < sizeof line) {
-        write_message(stream, line, static_cast<std::size_t>(size), encoding);
-    } else if (size > 0) {
-        std::vector<char> longer(static_cast<std::size_t>(size) + 1);
-        std::vsnprintf(longer.data(), longer.size(), format, again);
-        write_message(stream, longer.data(), static_cast<std::size_t>(size), encoding);
-    }
-    va_end(again);
+    const std::string line = formatted_list(format, values);
+    write_message(stream, line.data(), line.size(), encoding);
 }
-#pragma GCC diagnostic pop
 
 // Standard output goes first, so that a file that takes both streams holds
 // the lines in the order they were written; a failed flush is kept for
@@ -76,6 +59,10 @@ void say_error(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     flush_output();
     write_formatted(Stream::err, format, values);
     va_end(values);
+}
+
+void say_text(const char* text, std::size_t size) {
+    write_message(Stream::out, text, size, Encoding::gbk);
 }
 
 void say_reason(const std::string& name, const std::string& reason) {

@@ -16,6 +16,8 @@
 // 512 bytes (a very long argument echoed).
 void say(const char* format, ...) TOLP_PRINTF(1, 2);
 void say_error(const char* format, ...) TOLP_PRINTF(1, 2);
+// `size` bytes of ASCII text on standard output, as they are.
+void say_text(const char* text, std::size_t size);
 
 // "NAME: REASON" on standard error.
 void say_reason(const std::string& name, const std::string& reason);
