@@ -156,15 +156,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fill(offline, rest, rest_size, offline_size, 2);
     fill(ramboot, rest, rest_size, ramboot_size, 3);
     merged.assign(total, 0x5A);
-    SourceImages sources{{offline.data(), offline.size()}, {ramboot.data(), ramboot.size()}};
-    lay_out_merged(merged.data(), {buf.data(), bin_size}, read_from_memory, &sources);
+    lay_out_merged(merged.data(), {{offline.data(), offline.size()},
+                                   {ramboot.data(), ramboot.size()},
+                                   {buf.data(), bin_size}});
     check_layout(merged, offline, ramboot, buf.data(), bin_size);
 
     // The checker agrees with what was just built, given its sources (the
     // original or the stamped download image).
-    const Sources made_from{{offline.data(), offline.size()},
-                            {ramboot.data(), ramboot.size()},
-                            {(data[6] & 2) ? buf.data() : download.data(), bin_size}};
+    const Inputs made_from{{offline.data(), offline.size()},
+                           {ramboot.data(), ramboot.size()},
+                           {(data[6] & 2) ? buf.data() : download.data(), bin_size}};
     const bool checkable = bin_size >= 20;
     const CheckReport report = check_merged_image(merged.data(), total, name, &made_from);
     if (report.too_short == checkable) fail("checker: too short");

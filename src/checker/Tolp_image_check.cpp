@@ -111,7 +111,7 @@ bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uin
 
 struct SourceFiles {
     std::vector<std::uint8_t> offline, ramboot, download;
-    Sources view() const {
+    Inputs view() const {
         return {{offline.data(), offline.size()},
                 {ramboot.data(), ramboot.size()},
                 {download.data(), download.size()}};
@@ -138,7 +138,7 @@ bool read_sources(const std::string& dir, SourceFiles& files) {
     return true;
 }
 
-Status check_one(const std::string& path, const Sources* sources, bool json, bool first) {
+Status check_one(const std::string& path, const Inputs* sources, bool json, bool first) {
     std::vector<std::uint8_t> bytes;
     FileError error;
     const bool read = read_whole(path, largest_merged_image, bytes, error);
@@ -208,7 +208,7 @@ int check_all(const std::vector<std::string>& args) {
     }
     SourceFiles files;
     if (!options.sources.empty() && !read_sources(options.sources, files)) return unusable;
-    const Sources sources = files.view();
+    const Inputs sources = files.view();
     Status worst = consistent;
     if (options.json) out("[\n");
     for (std::size_t k = 0; k < options.images.size(); ++k) {

@@ -170,12 +170,11 @@ HeaderFields expected_fields(const CheckReport& report, ImageBytes download) {
 // The merged image the sources make, with the expected fields stamped into
 // its download image. The layout writes every byte, so the buffer is not
 // filled first.
-std::unique_ptr<std::uint8_t[]> expected_image(const CheckReport& report, const Sources& sources,
+std::unique_ptr<std::uint8_t[]> expected_image(const CheckReport& report, const Inputs& sources,
                                                std::size_t& size) {
     size = merged_size(sources.download.size);
     std::unique_ptr<std::uint8_t[]> expected(new std::uint8_t[size]);
-    SourceImages from{sources.offline, sources.ramboot};
-    lay_out_merged(expected.get(), sources.download, read_from_memory, &from);
+    lay_out_merged(expected.get(), sources);
     stamp_header(expected.get() + download_offset, sources.download.size,
                  expected_fields(report, sources.download));
     return expected;
@@ -236,17 +235,16 @@ std::string lacked_bytes(const CoveredBytes& lacked) {
 }
 
 // A source longer than its room: the bytes of it the merged image lacks.
-void note_overruns(Report& report, const Sources& sources) {
-    const SourceSizes sizes{sources.offline.size, sources.ramboot.size};
+void note_overruns(Report& report, const Inputs& sources) {
     const struct {
         const InputImage& input;
         std::size_t size, room;
-    } inputs[] = {{offline_image, sizes.offline, offline_room},
-                  {ramboot_image, sizes.ramboot, ramboot_room}};
+    } inputs[] = {{offline_image, sources.offline.size, offline_room},
+                  {ramboot_image, sources.ramboot.size, ramboot_room}};
     for (const auto& in : inputs) {
         if (in.size <= in.room) continue;
         const Overrun overrun{file_name_of(in.input), in.size, in.room,
-                              covered_bytes(in.input, sizes)};
+                              covered_bytes(in.input, sources)};
         report.line("%s: %zu bytes, %zu over its room of %zu; %s", overrun.source, in.size,
                     in.size - in.room, in.room,
                     overrun.lacked.count() == 0 ? "the image holds all of it"
@@ -257,7 +255,7 @@ void note_overruns(Report& report, const Sources& sources) {
 
 // Every byte, region by region, against the image the sources make.
 void compare_with_sources(Report& report, const std::uint8_t* image, std::size_t size,
-                          const Sources& sources) {
+                          const Inputs& sources) {
     std::size_t expected_size = 0;
     const auto bytes = expected_image(report.result(), sources, expected_size);
     const ImageBytes expected{bytes.get(), expected_size};
@@ -343,7 +341,7 @@ std::string printable(const std::string& text) {
 }
 
 CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
-                               const std::string& file_name, const Sources* sources) {
+                               const std::string& file_name, const Inputs* sources) {
     Report report;
     if (size < smallest_checkable_image) {
         report.line("file size: %zu bytes", size);

@@ -1,8 +1,9 @@
 // Consistency checks of a merged image, as the tool makes them: its size
 // against the stamped length, the stamped checksum against the payload, the
 // MAC sum against the MAC bytes, the file name against the stamped fields
-// and, given the images it was made from, every byte against the layout
-// those images make.
+// and, given the images it was made from (the download image the original
+// or the stamped one: its stamped fields are not compared), every byte
+// against the layout those images make.
 #ifndef TOLP_IMAGE_CHECK_H
 #define TOLP_IMAGE_CHECK_H
 
@@ -49,12 +50,6 @@ struct CheckReport {
     bool too_short = false;         // not even the length field is there
 };
 
-// The images a merged image was made from. The download image may be the
-// original or the stamped one: its stamped fields are not compared.
-struct Sources {
-    ImageBytes offline, ramboot, download;
-};
-
 // The length of the well-formed UTF-8 sequence at `at` (1 to 4 bytes), or
 // 0 where the bytes there are not one.
 std::size_t utf8_sequence_length(const std::string& text, std::size_t at);
@@ -72,6 +67,6 @@ std::string printable(const std::string& text);
 // its folder) is `file_name`; with `sources`, every byte against the image
 // they make.
 CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
-                               const std::string& file_name, const Sources* sources = nullptr);
+                               const std::string& file_name, const Inputs* sources = nullptr);
 
 #endif

@@ -10,24 +10,37 @@
 #include "image_format.h"
 
 struct ImageBytes {
-    const std::uint8_t* data;
+    const std::uint8_t* data;  // null where only the size is known
     std::size_t size;
 };
 
-// Puts `input` (the offline or the RAM boot image) at `at`, where it may
-// take up to `room` bytes, and returns its size; `context` is the caller's.
-// The tool reads the file there; the checker and the tests copy bytes they
-// hold.
-using ImageReader = std::size_t (*)(const InputImage& input, std::uint8_t* at, std::size_t room,
-                                    void* context);
-
-// Lays out the merged image in `merged` (merged_size(download.size) bytes)
-// and returns the offline and RAM boot images' sizes.
-struct SourceSizes {
-    std::size_t offline, ramboot;
+// The three input images of a merged image, as the tool, the checker and
+// the fuzzers hold them.
+struct Inputs {
+    ImageBytes offline, ramboot, download;
 };
-SourceSizes lay_out_merged(std::uint8_t* merged, ImageBytes download, ImageReader read,
-                           void* context);
+
+// The input's bytes in `inputs`.
+// cppcheck-suppress constParameter ; the result may be written through
+inline ImageBytes& image_of(Inputs& inputs, const InputImage& input) {
+    return input.offset == offline_offset   ? inputs.offline
+           : input.offset == ramboot_offset ? inputs.ramboot
+                                            : inputs.download;
+}
+inline const ImageBytes& image_of(const Inputs& inputs, const InputImage& input) {
+    return image_of(const_cast<Inputs&>(inputs), input);
+}
+
+// Erases (0xFF) what no input covers once they stand at their offsets in
+// `merged` (merged_size(inputs.download.size) bytes): the rest of the
+// offline region, and what follows the RAM boot image (or the offline
+// image's run-on). Only the sizes of `inputs` are used.
+void fill_gaps(std::uint8_t* merged, const Inputs& inputs);
+
+// Lays out the merged image of inputs held in memory: each copied to its
+// offset (an offline or RAM boot image longer than room_for allows cut to
+// it), in the tool's order, then the gaps filled.
+void lay_out_merged(std::uint8_t* merged, const Inputs& inputs);
 
 // Of an offline or RAM boot image longer than its room, the bytes that a
 // later image covers in the merged image, as offsets in the input's own
@@ -43,15 +56,6 @@ struct CoveredBytes {
         return ranges[0].to - ranges[0].from + ranges[1].to - ranges[1].from;
     }
 };
-CoveredBytes covered_bytes(const InputImage& input, SourceSizes sizes);
-
-// The offline and RAM boot images already in memory, for the reader
-// read_from_memory (its context is a SourceImages*). An image longer than
-// its room is cut to it.
-struct SourceImages {
-    ImageBytes offline, ramboot;
-};
-std::size_t read_from_memory(const InputImage& input, std::uint8_t* at, std::size_t room,
-                             void* context);
+CoveredBytes covered_bytes(const InputImage& input, const Inputs& inputs);
 
 #endif

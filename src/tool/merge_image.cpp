@@ -1,5 +1,6 @@
 #include "merge_image.h"
 
+#include <cstring>
 #include <memory>
 #include <new>
 
@@ -21,21 +22,13 @@ std::unique_ptr<std::uint8_t[]> allocate(const char* file_name, std::size_t size
     return b;
 }
 
-// Reads the image whole into place, refusing one that would run past the
-// end of the merged image.
-std::size_t read_into_place(const InputImage& input, std::uint8_t* at, std::size_t room,
-                            void* /*context*/) {
-    InputFile file = open_bin(input.path, false);
-    return read_bin(file, input.path, at, room);
-}
-
 // An offline or RAM boot image longer than its room runs on into the next
 // region, as it always has; the operator is told how much of it is lost.
-void warn_about_overrun(const InputImage& input, std::size_t room, SourceSizes sizes) {
-    const std::size_t size = input.offset == offline_offset ? sizes.offline : sizes.ramboot;
+void warn_about_overrun(const InputImage& input, std::size_t room, const Inputs& inputs) {
+    const std::size_t size = image_of(inputs, input).size;
     if (size <= room) return;
     say_error(text::warn_overrun, input.path, size, size - room, room,
-              covered_bytes(input, sizes).count());
+              covered_bytes(input, inputs).count());
 }
 
 }  // namespace
@@ -43,10 +36,18 @@ void warn_about_overrun(const InputImage& input, std::size_t room, SourceSizes s
 void merge_file(const char* file_name, const std::uint8_t* download, std::uint32_t bin_size) {
     const std::size_t total = merged_size(bin_size);
     const auto merged = allocate(file_name, total);
-    const SourceSizes sizes =
-        lay_out_merged(merged.get(), {download, bin_size}, read_into_place, nullptr);
-    warn_about_overrun(offline_image, offline_room, sizes);
-    warn_about_overrun(ramboot_image, ramboot_room, sizes);
+    Inputs inputs{{nullptr, 0}, {nullptr, 0}, {download, bin_size}};
+    // Each read whole into place, refused where it would run past the end;
+    // the RAM boot image over any run-on of the offline image.
+    for (const InputImage& input : {offline_image, ramboot_image}) {
+        InputFile file = open_bin(input.path, false);
+        image_of(inputs, input).size =
+            read_bin(file, input.path, merged.get() + input.offset, room_for(input, bin_size));
+    }
+    if (bin_size > 0) std::memcpy(merged.get() + download_offset, download, bin_size);
+    fill_gaps(merged.get(), inputs);
+    warn_about_overrun(offline_image, offline_room, inputs);
+    warn_about_overrun(ramboot_image, ramboot_room, inputs);
     write_bin(file_name, merged.get(), total);
     say(text::merge_done);
 }

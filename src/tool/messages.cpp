@@ -28,12 +28,15 @@ const char* as_shown(Stream stream, const char* format) {
 // The format is one of the texts or its UTF-8 twin, which has the same
 // conversions (the tests compare each pair): checked at each call of say
 // and say_error, not here.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wformat-nonliteral"
 void write_formatted(Stream stream, const char* gbk_format, std::va_list values) {
     const char* format = as_shown(stream, gbk_format);
     const Encoding encoding = format == gbk_format ? Encoding::gbk : Encoding::utf8;
     const std::string line = formatted_list(format, values);
     write_message(stream, line.data(), line.size(), encoding);
 }
+#pragma GCC diagnostic pop
 
 // Standard output goes first, so that a file that takes both streams holds
 // the lines in the order they were written; a failed flush is kept for
