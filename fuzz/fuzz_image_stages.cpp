@@ -16,6 +16,7 @@
 
 #include "header_fields.h"
 #include "image_check.h"
+#include "image_report.h"
 #include "mac_text.h"
 #include "merged_layout.h"
 #include "merged_name.h"
@@ -171,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (report.too_short == checkable) fail("checker: too short");
     if (!checkable) return 0;
     if (report.failed) {
-        std::fprintf(stderr, "%s", report.text.c_str());
+        std::fprintf(stderr, "%s", text_report(report).c_str());
         fail("checker finds the image inconsistent");
     }
     // A copy cut short is never consistent, even without its sources.

@@ -103,8 +103,9 @@ TEST(Reliability, OverlappingRunsInOneFolderEachMakeTheImageTheirNameSays) {
                 EXPECT_EQ(r.status, 1) << c.mac;
                 EXPECT_TRUE(same_bytes(console(overwritten), r.out)) << c.mac;
                 EXPECT_TRUE(reason_line(
-                    "./download.bin: another program replaced or changed it during the run; "
-                    "copy download.bin again\n",
+                    formatted(text::warn_mac_multicast, c.mac.c_str()) +
+                        "./download.bin: another program replaced or changed it during the run; "
+                        "copy download.bin again\n",
                     r.err))
                     << c.mac;
             }

@@ -160,7 +160,7 @@ Status check_one(const std::string& path, const Inputs* sources, bool json, bool
     if (json) {
         out((first ? "" : ",\n") + json_report(path, report, error.reason));
     } else {
-        out(printable(path) + "\n" + report.text + "  result: " + verdict + "\n");
+        out(printable(path) + "\n" + text_report(report) + "  result: " + verdict + "\n");
     }
     return status;
 }

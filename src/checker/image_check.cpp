@@ -28,17 +28,17 @@ std::string hex_of_little_endian32(std::uint32_t v) {
 
 class Report {
 public:
-    // One report line, indented.
-    void line(const char* format, ...) TOLP_PRINTF(2, 3) {  // NOLINT(cert-dcl50-cpp)
-        std::va_list values;
-        va_start(values, format);
-        r_.text += "  " + formatted_list(format, values) + "\n";
-        va_end(values);
+    // A note: what the image holds, or why a check is not made.
+    void note(const char* what, const std::string& detail) {
+        Check c;
+        c.name = what;
+        c.kind = Kind::note;
+        c.detail = detail;
+        r_.checks.push_back(c);
     }
     // A check: what was compared, then OK or FAIL.
     void check(const char* what, bool ok, const std::string& detail) {
         r_.failed = r_.failed || !ok;
-        line("%s: %s: %s", what, detail.c_str(), ok ? "OK" : "FAIL");
         Check c;
         c.name = what;
         c.ok = ok;
@@ -50,8 +50,6 @@ public:
                   const std::string& expected, const std::string& found) {
         check(what, ok, detail);
         if (ok) return;
-        line("  expected at 0x%05zX: %s", offset, expected.c_str());
-        line("  found    at 0x%05zX: %s", offset, found.c_str());
         Check& c = r_.checks.back();
         c.has_offset = true;
         c.offset = offset;
@@ -60,10 +58,9 @@ public:
     }
     // A check that could not be made.
     void not_compared(const char* what, const char* detail) {
-        line("%s: not compared (%s)", what, detail);
         Check c;
         c.name = what;
-        c.compared = false;
+        c.kind = Kind::not_compared;
         c.detail = std::string("not compared (") + detail + ")";
         r_.checks.push_back(c);
     }
@@ -78,8 +75,9 @@ private:
 // holds it (`present` bytes from 0xD000).
 bool held_or_absent(Report& report, const char* what, bool held, std::size_t present) {
     if (!held) {
-        report.line("%s: absent (the download image ends at byte %zu of the header page)", what,
-                    present);
+        report.note(what, formatted("absent (the download image ends at byte %zu of the header "
+                                    "page)",
+                                    present));
     }
     return held;
 }
@@ -98,11 +96,13 @@ void check_name(Report& report, const HeaderFields& stamped, const FieldsHeld& h
         return;
     }
     if (!name.has_form) {
-        report.line("name: not in the tool's form MAC_CHECKSUM_COUNT.bin (%s), not compared",
-                    name.differs == NamePart::length    ? "too short"
-                    : name.differs == NamePart::suffix  ? "it does not end in .bin"
-                    : name.differs == NamePart::mac_end ? "no '_' after the 17-character MAC text"
-                                                        : "no '_' after the 8-character checksum");
+        report.note("name", formatted("not in the tool's form MAC_CHECKSUM_COUNT.bin (%s), not "
+                                      "compared",
+                                      name.differs == NamePart::length   ? "too short"
+                                      : name.differs == NamePart::suffix ? "it does not end in .bin"
+                                      : name.differs == NamePart::mac_end
+                                          ? "no '_' after the 17-character MAC text"
+                                          : "no '_' after the 8-character checksum"));
         return;
     }
     if (held_or_absent(report, "name MAC", held.mac, present)) {
@@ -140,10 +140,10 @@ void check_fields(Report& report, const std::uint8_t* header, std::size_t presen
                         hex_of_little_endian32(f.checksum));
     }
     if (held_or_absent(report, "count", r.held.count, present)) {
-        report.line("count: %d", static_cast<int>(static_cast<std::int32_t>(f.count)));
+        report.note("count", std::to_string(static_cast<std::int32_t>(f.count)));
     }
     if (held_or_absent(report, "MAC", r.held.mac, present)) {
-        report.line("MAC: %s", format_mac(f.mac, ' ').c_str());
+        report.note("MAC", format_mac(f.mac, ' '));
     }
     if (held_or_absent(report, "MAC sum", r.held.mac_sum, present)) {
         const std::uint16_t sum = mac_sum(f.mac);
@@ -245,10 +245,11 @@ void note_overruns(Report& report, const Inputs& sources) {
         if (in.size <= in.room) continue;
         const Overrun overrun{file_name_of(in.input), in.size, in.room,
                               covered_bytes(in.input, sources)};
-        report.line("%s: %zu bytes, %zu over its room of %zu; %s", overrun.source, in.size,
-                    in.size - in.room, in.room,
-                    overrun.lacked.count() == 0 ? "the image holds all of it"
-                                                : lacked_bytes(overrun.lacked).c_str());
+        report.note(overrun.source,
+                    formatted("%zu bytes, %zu over its room of %zu; %s", in.size, in.size - in.room,
+                              in.room,
+                              overrun.lacked.count() == 0 ? "the image holds all of it"
+                                                          : lacked_bytes(overrun.lacked).c_str()));
         report.result().overruns.push_back(overrun);
     }
 }
@@ -344,14 +345,15 @@ CheckReport check_merged_image(const std::uint8_t* image, std::size_t size,
                                const std::string& file_name, const Inputs* sources) {
     Report report;
     if (size < smallest_checkable_image) {
-        report.line("file size: %zu bytes", size);
-        report.line("too short: a merged image holds at least %zu bytes", smallest_checkable_image);
+        report.note("file size", formatted("%zu bytes", size));
+        report.note("too short",
+                    formatted("a merged image holds at least %zu bytes", smallest_checkable_image));
         report.result().too_short = true;
         return report.result();
     }
     const std::uint8_t* header = image + download_offset;
     const std::uint32_t length = read_header(header, size - download_offset).length;
-    report.line("download image length: %u bytes", length);
+    report.note("download image length", formatted("%u bytes", length));
     char sizes[128];
     std::snprintf(sizes, sizeof sizes, "file %zu bytes, expected 0xD000 + %u = %zu", size, length,
                   download_offset + length);

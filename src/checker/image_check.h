@@ -17,11 +17,14 @@
 #include "merged_layout.h"
 #include "merged_name.h"
 
-// One comparison and its outcome. A failure that has a place names the
-// first differing offset in the merged image and the bytes around it.
+// One line of the report: a comparison and its outcome, one that could not
+// be made, or a note of what the image holds. A failure that has a place
+// names the first differing offset in the merged image and the bytes
+// around it.
+enum class Kind { check, not_compared, note };
 struct Check {
     std::string name;
-    bool compared = true;  // false: this check could not be made (ok says nothing)
+    Kind kind = Kind::check;
     bool ok = true;
     std::string detail;  // what was compared, in words
     bool has_offset = false;
@@ -39,10 +42,9 @@ struct Overrun {
 };
 
 struct CheckReport {
-    std::string text;  // the report lines, each ending in "\n"
-    std::vector<Check> checks;
-    HeaderFields fields;  // as stamped in the image
-    FieldsHeld held{};    // which of them the image holds whole
+    std::vector<Check> checks;  // every line, in the report's order
+    HeaderFields fields;        // as stamped in the image
+    FieldsHeld held{};          // which of them the image holds whole
     std::uint32_t checksum_computed = 0;
     NameFields name;
     std::vector<Overrun> overruns;  // with sources only

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "formatted.h"
 #include "mac_text.h"
 
 namespace {
@@ -55,11 +56,12 @@ std::string name_json(const NameFields& n) {
 std::string checks_json(const std::vector<Check>& checks) {
     std::string out = "[";
     for (const Check& c : checks) {
+        if (c.kind == Kind::note) continue;
         Object o;
         o.add("name", json_string(c.name))
-            .add("ok", !c.compared ? "null"
-                       : c.ok      ? "true"
-                                   : "false");
+            .add("ok", c.kind == Kind::not_compared ? "null"
+                       : c.ok                       ? "true"
+                                                    : "false");
         o.add("detail", json_string(c.detail));
         if (c.has_offset) {
             o.add("offset", std::to_string(c.offset));
@@ -120,6 +122,19 @@ std::string json_string(const std::string& text) {
         at += length;
     }
     return out + "\"";
+}
+
+std::string text_report(const CheckReport& report) {
+    std::string out;
+    for (const Check& c : report.checks) {
+        out += "  " + c.name + ": " + c.detail;
+        if (c.kind == Kind::check) out += c.ok ? ": OK" : ": FAIL";
+        out += "\n";
+        if (!c.has_offset) continue;
+        out += formatted("    expected at 0x%05zX: %s\n", c.offset, c.expected.c_str());
+        out += formatted("    found    at 0x%05zX: %s\n", c.offset, c.found.c_str());
+    }
+    return out;
 }
 
 std::string json_report(const std::string& path, const CheckReport& report,

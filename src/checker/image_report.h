@@ -1,10 +1,16 @@
-// The checker's report of one image as a JSON object, for scripts.
+// The checker's report of one image, rendered from its records: as report
+// lines for people, and as a JSON object for scripts.
 #ifndef TOLP_IMAGE_REPORT_H
 #define TOLP_IMAGE_REPORT_H
 
 #include <string>
 
 #include "image_check.h"
+
+// The report lines, each indented and ending in "\n": a note "NAME:
+// DETAIL", a check "NAME: DETAIL: OK" (or FAIL, with the bytes expected and
+// found at the first difference on two lines more).
+std::string text_report(const CheckReport& report);
 
 // {"path", "consistent", "error" (when the image could not be used),
 //  "fields" (those present), "name" (null unless in the tool's form),
