@@ -62,10 +62,11 @@ bool write_to_console(HANDLE console, const char* bytes, std::size_t size, Encod
     for (std::size_t at = 0; at < wide.size();) {
         DWORD written = 0;
         if (!WriteConsoleW(console, wide.data() + at, static_cast<DWORD>(wide.size() - at),
-                           &written, nullptr) ||
-            written == 0) {
+                           &written, nullptr)) {
             return false;
         }
+        // A console that takes nothing would never take the rest.
+        if (written == 0) return false;
         at += written;
     }
     return !wide.empty();
@@ -103,7 +104,8 @@ std::string system_reason(long error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&words), 0, nullptr);
-    std::wstring wide = length > 0 && words != nullptr ? std::wstring(words, length) : L"";
+    // Without a message FormatMessageW leaves `words` null.
+    std::wstring wide = words != nullptr ? std::wstring(words, length) : L"";
     if (words != nullptr) LocalFree(words);
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
         wide.pop_back();

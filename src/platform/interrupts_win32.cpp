@@ -18,8 +18,9 @@ BOOL WINAPI on_console_event(DWORD event) {
     AcquireSRWLockExclusive(&guard);
     const PathChar* pending = pending_temporary();
     if (pending[0] != 0) delete_temporary(pending);
-    TerminateProcess(GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
-    return TRUE;
+    // Does not return; where it fails, the next handler (Windows' own) ends
+    // the process.
+    return TerminateProcess(GetCurrentProcess(), static_cast<UINT>(STATUS_CONTROL_C_EXIT));
 }
 
 }  // namespace
