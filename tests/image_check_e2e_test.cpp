@@ -448,7 +448,7 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
     };
     for (const auto& c : cases) {
         if (c.native_only != nullptr && launched()) {
-            std::cout << "case '" << c.label << "' skipped: " << c.native_only << "\n";
+            skip_case(std::string("'") + c.label + "'", c.native_only);
             continue;
         }
         TempDir dir;
@@ -459,13 +459,12 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
 #if defined(__SANITIZE_ADDRESS__)
         // Traced to its end, the checker's leak check cannot run.
         if (!c.faults.empty()) {
-            std::cout << "case '" << c.label
-                      << "' skipped: LeakSanitizer does not run under strace\n";
+            skip_case(std::string("'") + c.label + "'", "LeakSanitizer does not run under strace");
             continue;
         }
 #endif
         if ((c.while_reading || !c.faults.empty()) && declared_program("strace").empty()) {
-            std::cout << "case '" << c.label << "' skipped: strace is not installed\n";
+            skip_case(std::string("'") + c.label + "'", "strace is not installed");
             continue;
         }
         const RunResult r =

@@ -849,7 +849,7 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
         if (c.volume >= 0) {
             volume = std::make_unique<Volume>(scratch.path(), Volume::Kind(c.volume), 2 << 20);
             if (!volume->error.empty()) {
-                std::cout << "case '" << c.label << "' skipped: " << volume->error << "\n";
+                skip_case(std::string("'") + c.label + "'", volume->error);
                 continue;
             }
         }

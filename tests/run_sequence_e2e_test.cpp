@@ -54,7 +54,7 @@ TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
                                   (c.args.empty() ? "" : c.args[0]) + " on " +
                                   (c.terminal_locale ? c.terminal_locale : "a pipe");
         if ((c.terminal_locale != nullptr || c.terminal_input) && launched()) {
-            std::cout << "case " << label << " skipped: the Windows console is checked in tmux\n";
+            skip_case(label, "the Windows console is checked in tmux");
             continue;
         }
         TempDir dir;
@@ -85,8 +85,7 @@ TEST(RunSequence, ArgumentsAreCountedAndEchoedAndAThirdIsIgnored) {
     };
     for (const auto& c : cases) {
         if (c.terminal_locale != nullptr && launched()) {
-            std::cout << "case " << c.args[0]
-                      << " skipped: the Windows console is checked in tmux\n";
+            skip_case(c.args[0], "the Windows console is checked in tmux");
             continue;
         }
         TempDir dir;

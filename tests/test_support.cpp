@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -138,25 +139,29 @@ std::string hex_window(const Bytes& b, std::size_t at) {
 
 namespace {
 
-// Appends "skipped: SUITE.NAME: REASON" for each skipped test to the file
-// TOLP_SKIP_LOG names, one write each, so that programs running side by
-// side never mix their lines.
+// One line to the file TOLP_SKIP_LOG names, in one write, so that programs
+// running side by side never mix their lines.
+void log_skip(std::string line) {
+    const char* log = std::getenv("TOLP_SKIP_LOG");
+    if (log == nullptr) return;
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    line += "\n";
+    const int fd = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd >= 0 && write(fd, line.data(), line.size()) < 0) std::perror(log);
+    if (fd >= 0) close(fd);
+}
+
+// Appends "skipped: SUITE.NAME: REASON" for each skipped test.
 class SkipLog : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo& test) override {
-        const char* log = std::getenv("TOLP_SKIP_LOG");
         const ::testing::TestResult& result = *test.result();
-        if (log == nullptr || !result.Skipped()) return;
+        if (!result.Skipped()) return;
         std::string why;
         for (int k = 0; k < result.total_part_count(); ++k) {
             if (result.GetTestPartResult(k).skipped()) why = result.GetTestPartResult(k).message();
         }
-        std::string line = std::string("skipped: ") + test.test_suite_name() + "." + test.name() +
-                           ": " + (why.empty() ? "no reason given" : why);
-        std::replace(line.begin(), line.end(), '\n', ' ');
-        line += "\n";
-        const int fd = open(log, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        if (fd >= 0 && write(fd, line.data(), line.size()) < 0) std::perror(log);
-        if (fd >= 0) close(fd);
+        log_skip(std::string("skipped: ") + test.test_suite_name() + "." + test.name() + ": " +
+                 (why.empty() ? "no reason given" : why));
     }
 };
 
@@ -166,3 +171,11 @@ class SkipLog : public ::testing::EmptyTestEventListener {
 }();
 
 }  // namespace
+
+void skip_case(const std::string& label, const std::string& reason) {
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string line = "case " + label + " skipped: " + reason;
+    std::cout << line << "\n";
+    log_skip(std::string("skipped: ") +
+             (test ? std::string(test->test_suite_name()) + "." + test->name() + ": " : "") + line);
+}

@@ -56,4 +56,8 @@ Bytes pattern_bytes(std::size_t size, std::uint32_t seed);
 ::testing::AssertionResult same_listing(const std::map<std::string, Bytes>& expected,
                                         const std::map<std::string, Bytes>& actual);
 
+// Reports one case of a test as skipped, with the reason: on standard output
+// and in the skip log (TOLP_SKIP_LOG) that the test command prints at its end.
+void skip_case(const std::string& label, const std::string& reason);
+
 #endif

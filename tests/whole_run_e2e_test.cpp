@@ -346,7 +346,7 @@ TEST(Stamping, AFailedRewriteKeepsTheDownloadImageWhole) {
         if (c.file_size_limit >= 0 && launched()) {
             // Windows has none; the emulator shows one as a full disk, which
             // a stamp in place never meets.
-            std::cout << "case " << c.label << " skipped: no file-size limit on Windows\n";
+            skip_case(c.label, "no file-size limit on Windows");
             continue;
         }
         TempDir dir;
