@@ -73,8 +73,8 @@ TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
 
 struct AcceptedCase {
     std::string mac, count;
-    Bytes echo;  // the decoded count and MAC lines, byte for byte
-    std::string name_tail;
+    int burn_times;       // as echoed and in the merged image's name
+    Bytes decoded;        // the echo of the six bytes, byte for byte
     Bytes warnings = "";  // on standard error
 };
 
@@ -82,55 +82,29 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
     const auto group = [](std::size_t k, const char* text, int value) {
         return formatted(text::warn_mac_group, k, text, value);
     };
+    const auto multicast = [](const char* base) {
+        return formatted(text::warn_mac_multicast, base);
+    };
     const AcceptedCase cases[] = {
-        {"11-22-33-AA-bb-Cc", "500",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=500\nmac:11-22-33-AA-bb-Cc\n"
-         "0X11 0X22 0X33 0XAA 0XBB 0XCC \n",
-         "_500.bin", formatted(text::warn_mac_multicast, "11-22-33-AA-BB-CC")},
-        {"01-AB-00-10-FF-7C", "1",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=1\nmac:01-AB-00-10-FF-7C\n"
-         "0X1 0XAB 0 0X10 0XFF 0X7C \n",
-         "_1.bin", formatted(text::warn_mac_multicast, "01-AB-00-10-FF-7C")},
-        {"1 -22-33-44-55-66", "99999999",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=99999999\nmac:1 -22-33-44-55-66\n"
-         "0X1 0X22 0X33 0X44 0X55 0X66 \n",
-         "_99999999.bin",
-         formatted(text::warn_mac_multicast, "01-22-33-44-55-66") + group(1, "1 ", 1)},
-        {"-----------------", "-9999999",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=-9999999\nmac:-----------------\n"
-         "0 0 0 0 0 0 \n",
-         "_-9999999.bin",
+        {"11-22-33-AA-bb-Cc", "500", 500, "0X11 0X22 0X33 0XAA 0XBB 0XCC \n",
+         multicast("11-22-33-AA-BB-CC")},
+        {"01-AB-00-10-FF-7C", "1", 1, "0X1 0XAB 0 0X10 0XFF 0X7C \n",
+         multicast("01-AB-00-10-FF-7C")},
+        {"1 -22-33-44-55-66", "99999999", 99999999, "0X1 0X22 0X33 0X44 0X55 0X66 \n",
+         multicast("01-22-33-44-55-66") + group(1, "1 ", 1)},
+        {"-----------------", "-9999999", -9999999, "0 0 0 0 0 0 \n",
          formatted(text::warn_mac_zero, "00-00-00-00-00-00") + group(1, "--", 0) +
              group(2, "--", 0) + group(3, "--", 0) + group(4, "--", 0) + group(5, "--", 0) +
              group(6, "--", 0)},
-        {"0A- A-A -  -ff-FF", "  12abc",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=12\nmac:0A- A-A -  -ff-FF\n"
-         "0XA 0XA 0XA 0 0XFF 0XFF \n",
-         "_12.bin",
+        {"0A- A-A -  -ff-FF", "  12abc", 12, "0XA 0XA 0XA 0 0XFF 0XFF \n",
          group(2, " A", 10) + group(3, "A ", 10) + group(4, "  ", 0) +
              formatted(text::warn_count, "  12abc", 12, "'  ', 'abc'")},
-        {"aa-bb-cc-dd-ee-ff", "-1",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=-1\nmac:aa-bb-cc-dd-ee-ff\n"
-         "0XAA 0XBB 0XCC 0XDD 0XEE 0XFF \n",
-         "_-1.bin"},
-        {"FF-FF-FF-FF-FF-FF", "1e3",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=1\nmac:FF-FF-FF-FF-FF-FF\n"
-         "0XFF 0XFF 0XFF 0XFF 0XFF 0XFF \n",
-         "_1.bin",
+        {"aa-bb-cc-dd-ee-ff", "-1", -1, "0XAA 0XBB 0XCC 0XDD 0XEE 0XFF \n"},
+        {"FF-FF-FF-FF-FF-FF", "1e3", 1, "0XFF 0XFF 0XFF 0XFF 0XFF 0XFF \n",
          formatted(text::warn_mac_broadcast, "FF-FF-FF-FF-FF-FF") +
              formatted(text::warn_count, "1e3", 1, "'e3'")},
-        {"02-11-22-33-44-55", "+5",
-         "\xCF\xDE\xD6\xC6\xC9\xD5\xC2\xBC\xB4\xCE\xCA\xFD"
-         "burn_times=5\nmac:02-11-22-33-44-55\n"
-         "0X2 0X11 0X22 0X33 0X44 0X55 \n",
-         "_5.bin", formatted(text::warn_count, "+5", 5, "'+'")},
+        {"02-11-22-33-44-55", "+5", 5, "0X2 0X11 0X22 0X33 0X44 0X55 \n",
+         formatted(text::warn_count, "+5", 5, "'+'")},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -138,13 +112,14 @@ TEST(Arguments, AcceptedTextsAreDecodedAsWritten) {
         put_images(dir, {"", "", download});
         const RunResult r = run_tool(dir.path(), {c.mac, c.count});
         EXPECT_EQ(r.status, 0) << c.mac;
-        const Bytes head =
-            echo_transcript({c.mac, c.count}) + c.echo + loading_transcript(download);
+        const Bytes head = echo_transcript({c.mac, c.count}) +
+                           arguments_transcript(c.mac, c.burn_times, c.decoded) +
+                           loading_transcript(download);
         EXPECT_TRUE(same_bytes(console(head), r.out.substr(0, console(head).size()))) << c.mac;
         EXPECT_EQ(r.err, console(c.warnings)) << c.mac;
-        const std::string name =
-            c.mac + formatted("_%08X", reference_checksum(download)) + c.name_tail;
-        EXPECT_EQ(dir.listing().count(name), 1u) << name;
+        EXPECT_EQ(
+            dir.listing().count(merged_name(c.mac, reference_checksum(download), c.burn_times)), 1u)
+            << c.mac;
     }
 }
 
