@@ -30,20 +30,12 @@ class Report {
 public:
     // A note: what the image holds, or why a check is not made.
     void note(const char* what, const std::string& detail) {
-        Check c;
-        c.name = what;
-        c.kind = Kind::note;
-        c.detail = detail;
-        r_.checks.push_back(c);
+        r_.checks.push_back({what, Kind::note, true, detail});
     }
     // A check: what was compared, then OK or FAIL.
     void check(const char* what, bool ok, const std::string& detail) {
         r_.failed = r_.failed || !ok;
-        Check c;
-        c.name = what;
-        c.ok = ok;
-        c.detail = detail;
-        r_.checks.push_back(c);
+        r_.checks.push_back({what, Kind::check, ok, detail});
     }
     // A check of bytes at `offset` of the merged image.
     void check_at(const char* what, bool ok, const std::string& detail, std::size_t offset,
@@ -58,11 +50,8 @@ public:
     }
     // A check that could not be made.
     void not_compared(const char* what, const char* detail) {
-        Check c;
-        c.name = what;
-        c.kind = Kind::not_compared;
-        c.detail = std::string("not compared (") + detail + ")";
-        r_.checks.push_back(c);
+        r_.checks.push_back(
+            {what, Kind::not_compared, true, std::string("not compared (") + detail + ")"});
     }
     CheckReport& result() { return r_; }
 

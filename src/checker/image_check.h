@@ -29,7 +29,7 @@ struct Check {
     std::string detail;  // what was compared, in words
     bool has_offset = false;
     std::size_t offset = 0;
-    std::string expected, found;  // a few bytes around `offset`, in hex
+    std::string expected{}, found{};  // a few bytes around `offset`, in hex
 };
 
 // An offline or RAM boot image longer than its room, and which of its
