@@ -19,11 +19,11 @@ trap 'tmux -L "$tmux_socket" kill-server 2>/dev/null || true; rm -rf "$work"' EX
 windows_name="Z:${exe//\//\\}"
 sed_name=${windows_name//\\/\\\\}  # backslashes escaped for sed
 
-# What the screen must show for one call: the native transcript in UTF-8,
-# with the program name as Windows gives it.
+# What the screen must show for one call: the native transcript of both
+# streams in UTF-8, with the program name as Windows gives it.
 expected_screen() {
   local dir=$1; shift
-  (cd "$dir" && "$native" "$@" </dev/null || true) | iconv -f GBK -t UTF-8 |
+  (cd "$dir" && "$native" "$@" </dev/null 2>&1 || true) | iconv -f GBK -t UTF-8 |
     sed -e "s|^\(可 执 行文 件 名:\).*|\1$sed_name|" -e 's/ *$//'
 }
 
