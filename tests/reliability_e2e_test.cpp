@@ -5,6 +5,7 @@
 // ends with status 0 has left complete, right images, and no run leaves a
 // temporary behind.
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <iostream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
@@ -207,10 +209,16 @@ std::unique_ptr<PipedRun> run_until(const TempDir& dir, const Moment& m, const C
         traced({"-e", "trace=" + call, "-e",
                 "inject=" + call + ":delay_enter=60s:when=" + std::to_string(m.occurrence)},
                tool));
-    // Stopped in the call while the folder shows the moment: the only such
-    // stop is the held one, which lasts until release.
-    const bool there = wait_until(
-        [&] { return run->stopped_in(m.nr) && m.reached(dir) && run->stopped_in(m.nr); }, 30);
+    // Stopped in the call while the folder shows the moment, and still a
+    // tenth of a second later: the held stop lasts until release, the others
+    // only while a busy machine keeps strace waiting. A signal sent in one
+    // of those could reach strace, and be lost with it at the release.
+    const auto held = [&] {
+        if (!run->stopped_in(m.nr) || !m.reached(dir)) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        return run->stopped_in(m.nr) && m.reached(dir);
+    };
+    const bool there = wait_until(held, 30);
     EXPECT_TRUE(there) << "the run never reached: " << m.name;
     return run;
 }
