@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -52,14 +52,17 @@ std::vector<std::string> gbk_texts_defined() {
     const std::string header = fs::path(__FILE__).parent_path() / "../src/tool/console_texts.h";
     std::ifstream in(header);
     std::vector<std::string> names;
-    const std::regex definition(R"(inline constexpr char (\w+)\[\] =)"),
-        high_escape(R"(\\x[89A-F][0-9A-F])");
+    const std::string definition = "inline constexpr char ";
     std::string name;
     for (std::string line; std::getline(in, line);) {
-        std::smatch m;
-        if (std::regex_search(line, m, definition)) name = m[1];
-        if (!name.empty() && std::regex_search(line, high_escape)) {
-            if (names.empty() || names.back() != name) names.push_back(name);
+        if (line.rfind(definition, 0) == 0) {
+            name = line.substr(definition.size(), line.find('[') - definition.size());
+        }
+        const std::size_t escape = line.find("\\x");
+        const bool high = escape != std::string::npos && escape + 2 < line.size() &&
+                          std::strchr("89ABCDEF", line[escape + 2]) != nullptr;
+        if (!name.empty() && high && (names.empty() || names.back() != name)) {
+            names.push_back(name);
         }
     }
     return names;
@@ -96,12 +99,22 @@ TEST(ConsoleTexts, TheReadmeAndTheHelpGiveEachStopItsStatus) {
     std::ifstream in(fs::path(__FILE__).parent_path() / "../README.md");
     std::map<std::string, std::string> documented;  // message -> status column
     std::set<std::string> explained;                // the statuses' table
-    const std::regex row(R"(^\| `([^`]+)` \|(?:[^|]*\|)?? (-?[0-9]) \|)"),
-        status_row(R"(^\| (-?[0-9]) \|)");
     for (std::string line; std::getline(in, line);) {
-        std::smatch m;
-        if (std::regex_search(line, m, row)) documented[m[1]] = m[2];
-        if (std::regex_search(line, m, status_row)) explained.insert(m[1]);
+        // "| `MESSAGE` | ... | STATUS | ...", or "| STATUS | meaning |".
+        std::vector<std::string> cells;
+        std::istringstream row(line);
+        for (std::string cell; std::getline(row, cell, '|');) {
+            cells.push_back(cell.size() > 2 ? cell.substr(1, cell.size() - 2) : cell);
+        }
+        const auto status = [](const std::string& cell) {
+            return !cell.empty() && cell.find_first_not_of("-0123456789") == std::string::npos;
+        };
+        if (line.rfind("| ", 0) != 0 || cells.size() < 3) continue;
+        if (status(cells[1])) explained.insert(cells[1]);
+        if (cells[1].size() < 2 || cells[1].front() != '`' || cells[1].back() != '`') continue;
+        for (std::size_t k = 2; k < std::min<std::size_t>(cells.size(), 4); ++k) {
+            if (status(cells[k])) documented[cells[1].substr(1, cells[1].size() - 2)] = cells[k];
+        }
     }
     for (const StopRow& r : stop_rows) {
         const std::string message = as_documented(r.message);
