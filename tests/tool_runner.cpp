@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
-#include <set>
 #include <sstream>
 #include <thread>
 
@@ -17,8 +16,6 @@
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
-
-#include "image_format.h"
 
 extern char** environ;
 
@@ -363,27 +360,6 @@ RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args, Ru
 RunResult run_checker(const fs::path& dir, const std::vector<std::string>& args,
                       RunOptions options) {
     return run_command(dir, checker_command(args), options);
-}
-
-::testing::AssertionResult checker_accepts_merged_images(const fs::path& dir) {
-    const std::set<std::string> inputs{"download.bin", "offline.bin", "ramboot.bin"};
-    std::ostringstream problems;
-    for (const auto& e : fs::directory_iterator(dir)) {
-        const std::string name = e.path().filename().string();
-        if (!e.is_regular_file() || inputs.count(name) != 0 || e.path().extension() != ".bin") {
-            continue;
-        }
-        const int expected = fs::file_size(e.path()) < smallest_checkable_image ? 2 : 0;
-        const RunResult check = run_checker(dir, {name});
-        if (check.status != expected) {
-            problems << "\n"
-                     << name << ": status " << check.status << ", expected " << expected << "\n"
-                     << check.out;
-        }
-    }
-    if (problems.str().empty()) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure()
-           << "the checker's verdict on the tool's images:" << problems.str();
 }
 
 PipedRun::PipedRun(const fs::path& dir, const Command& command) {

@@ -55,11 +55,6 @@ RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args,
 RunResult run_checker(const fs::path& dir, const std::vector<std::string>& args,
                       RunOptions options = {});
 
-// Passes when the checker calls every merged image in `dir` consistent,
-// except those whose download image is too short to hold even the length
-// field: it must call those too short.
-::testing::AssertionResult checker_accepts_merged_images(const fs::path& dir);
-
 // The tool's path as it is started, and as the tool sees its own name.
 std::string tool_path();
 std::string program_name_seen();
