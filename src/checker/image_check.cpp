@@ -225,18 +225,12 @@ std::string lacked_bytes(const CoveredBytes& lacked) {
 
 // A source longer than its room: the bytes of it the merged image lacks.
 void note_overruns(Report& report, const Inputs& sources) {
-    const struct {
-        const InputImage& input;
-        std::size_t size, room;
-    } inputs[] = {{offline_image, sources.offline.size, offline_room},
-                  {ramboot_image, sources.ramboot.size, ramboot_room}};
-    for (const auto& in : inputs) {
-        if (in.size <= in.room) continue;
-        const Overrun overrun{file_name_of(in.input), in.size, in.room,
-                              covered_bytes(in.input, sources)};
+    for (const InputImage& input : {offline_image, ramboot_image}) {
+        const std::size_t size = image_of(sources, input).size, room = room_of(input);
+        if (size <= room) continue;
+        const Overrun overrun{file_name_of(input), size, room, covered_bytes(input, sources)};
         report.note(overrun.source,
-                    formatted("%zu bytes, %zu over its room of %zu; %s", in.size, in.size - in.room,
-                              in.room,
+                    formatted("%zu bytes, %zu over its room of %zu; %s", size, size - room, room,
                               overrun.lacked.count() == 0 ? "the image holds all of it"
                                                           : lacked_bytes(overrun.lacked).c_str()));
         report.result().overruns.push_back(overrun);

@@ -76,6 +76,13 @@ inline constexpr std::size_t room_for(const InputImage& input, std::size_t downl
     return total > input.offset ? total - input.offset : 0;
 }
 
+// The region an input has before the next one begins.
+inline constexpr std::size_t room_of(const InputImage& input) {
+    return input.offset == offline_offset   ? offline_room
+           : input.offset == ramboot_offset ? ramboot_room
+                                            : download_capacity;
+}
+
 // Room for the merged image's name, terminating zero included.
 inline constexpr std::size_t file_name_size = 40;
 

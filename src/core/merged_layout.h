@@ -20,15 +20,12 @@ struct Inputs {
     ImageBytes offline, ramboot, download;
 };
 
-// The input's bytes in `inputs`.
-// cppcheck-suppress constParameter ; the result may be written through
-inline ImageBytes& image_of(Inputs& inputs, const InputImage& input) {
+// The input's bytes in `inputs`, const as `inputs` is.
+template <typename SomeInputs>
+auto& image_of(SomeInputs& inputs, const InputImage& input) {
     return input.offset == offline_offset   ? inputs.offline
            : input.offset == ramboot_offset ? inputs.ramboot
                                             : inputs.download;
-}
-inline const ImageBytes& image_of(const Inputs& inputs, const InputImage& input) {
-    return image_of(const_cast<Inputs&>(inputs), input);
 }
 
 // Erases (0xFF) what no input covers once they stand at their offsets in

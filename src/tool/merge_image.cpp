@@ -24,8 +24,8 @@ std::unique_ptr<std::uint8_t[]> allocate(const char* file_name, std::size_t size
 
 // An offline or RAM boot image longer than its room runs on into the next
 // region, as it always has; the operator is told how much of it is lost.
-void warn_about_overrun(const InputImage& input, std::size_t room, const Inputs& inputs) {
-    const std::size_t size = image_of(inputs, input).size;
+void warn_about_overrun(const InputImage& input, const Inputs& inputs) {
+    const std::size_t size = image_of(inputs, input).size, room = room_of(input);
     if (size <= room) return;
     say_error(text::warn_overrun, input.path, size, size - room, room,
               covered_bytes(input, inputs).count());
@@ -46,8 +46,8 @@ void merge_file(const char* file_name, const std::uint8_t* download, std::uint32
     }
     if (bin_size > 0) std::memcpy(merged.get() + download_offset, download, bin_size);
     fill_gaps(merged.get(), inputs);
-    warn_about_overrun(offline_image, offline_room, inputs);
-    warn_about_overrun(ramboot_image, ramboot_room, inputs);
+    warn_about_overrun(offline_image, inputs);
+    warn_about_overrun(ramboot_image, inputs);
     write_bin(file_name, merged.get(), total);
     say(text::merge_done);
 }

@@ -95,7 +95,7 @@ void write_text(Stream stream, const char* format, ...) {  // NOLINT(cert-dcl50-
 [[noreturn]] void wait_and_end(int status) {
     // Standard output is fully buffered when it is not a terminal: flush so
     // that a script sees the message while the tool waits.
-    std::fflush(stdout);
+    flush_output();
     // An operator at the keyboard whose screen did not get the message
     // must not think the tool hangs.
     if (is_terminal(Stream::in) && !is_terminal(Stream::out)) say_error(text::waiting_for_enter);
