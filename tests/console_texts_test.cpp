@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include <iconv.h>
-
 #include <gtest/gtest.h>
 
 #include "console_texts.h"
@@ -21,26 +19,6 @@
 #include "test_support.h"
 
 namespace {
-
-// `text` converted by the C library's iconv.
-Bytes converted(const std::string& text, const char* to, const char* from) {
-    iconv_t cd = iconv_open(to, from);
-    if (cd == reinterpret_cast<iconv_t>(-1)) {
-        ADD_FAILURE() << "no converter from " << from << " to " << to;
-        return "";
-    }
-    std::string in = text;
-    Bytes out(in.size() * 2 + 4, '\0');
-    char* source = in.data();
-    char* target = out.data();
-    std::size_t from_left = in.size(), to_left = out.size();
-    if (iconv(cd, &source, &from_left, &target, &to_left) == static_cast<std::size_t>(-1)) {
-        ADD_FAILURE() << "cannot convert " << text;
-    }
-    iconv_close(cd);
-    out.resize(out.size() - to_left);
-    return out;
-}
 
 Bytes to_gbk(const std::string& utf8) {
     return converted(utf8, "GBK", "UTF-8");

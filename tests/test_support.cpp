@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -178,4 +179,23 @@ void skip_case(const std::string& label, const std::string& reason) {
     std::cout << line << "\n";
     log_skip(std::string("skipped: ") +
              (test ? std::string(test->test_suite_name()) + "." + test->name() + ": " : "") + line);
+}
+
+Bytes converted(const Bytes& text, const char* to, const char* from, bool* ok) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) {
+        ADD_FAILURE() << "no converter from " << from << " to " << to;
+        return "";
+    }
+    std::string in = text;
+    Bytes out(in.size() * 2 + 4, '\0');
+    char* source = in.data();
+    char* target = out.data();
+    std::size_t from_left = in.size(), to_left = out.size();
+    const bool whole = iconv(cd, &source, &from_left, &target, &to_left) != std::size_t(-1);
+    if (ok != nullptr) *ok = whole && from_left == 0;
+    if (!whole && ok == nullptr) ADD_FAILURE() << "cannot convert " << text;
+    iconv_close(cd);
+    out.resize(out.size() - to_left);
+    return out;
 }

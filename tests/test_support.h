@@ -56,6 +56,10 @@ Bytes pattern_bytes(std::size_t size, std::uint32_t seed);
 ::testing::AssertionResult same_listing(const std::map<std::string, Bytes>& expected,
                                         const std::map<std::string, Bytes>& actual);
 
+// `text` converted by the C library's iconv; without `ok`, a text that does
+// not convert fails the test.
+Bytes converted(const Bytes& text, const char* to, const char* from, bool* ok = nullptr);
+
 // Reports one case of a test as skipped, with the reason: on standard output
 // and in the skip log (TOLP_SKIP_LOG) that the test command prints at its end.
 void skip_case(const std::string& label, const std::string& reason);
