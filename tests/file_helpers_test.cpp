@@ -153,4 +153,24 @@ TEST_F(FileHelpers, ShortWriteKeepsTheOriginalAndRemovesTheTemporary) {
     }
 }
 
+// The stamp writes only its fields, into a file that differs from what the
+// run loaded only there; a byte between fields or past them that differs is
+// another program's change, and the file stays as it found it.
+TEST_F(FileHelpers, UpdateBinStampsOnlyAFileThatDiffersInItsFields) {
+    const Bytes loaded = pattern_bytes(300, 6);
+    Bytes stamped = loaded;
+    stamped.replace(16, 4, "LLLL");
+    for (const std::size_t changed : {19, 20, 299}) {
+        Bytes on_disk = loaded;
+        on_disk[changed] = static_cast<char>(on_disk[changed] ^ 0x01);
+        dir.write("download.bin", on_disk);
+        const bool in_field = changed < 20;
+        EXPECT_CHILD(child_setup(),
+                     update_bin(path("download.bin").c_str(), bytes_of(stamped), stamped.size()),
+                     in_field ? 0 : 255)
+            << changed;
+        EXPECT_TRUE(same_bytes(in_field ? stamped : on_disk, dir.read("download.bin"))) << changed;
+    }
+}
+
 }  // namespace

@@ -337,16 +337,19 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          nullptr,
          "a POSIX file name of any bytes"},
         // A lone continuation byte and sequences cut by an ASCII byte go;
-        // U+0080 (a C1 control) is escaped; U+00BF, U+0800 and U+FF21 (the
-        // bounds of lead and second bytes) stay.
+        // U+0080 (a C1 control) is escaped; U+00A0, U+00BF, U+0800, U+FF21,
+        // U+1F600 and U+10FFFF (the bounds of lead and second bytes) stay.
         {"a name with UTF-8 at its bounds, as JSON",
-         damaged(nullptr,
-                 "a\x80\xC2\x80\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xE0\xA0"
-                 "A\xC2"
-                 "B.bin"),
+         damaged(
+             nullptr,
+             "a\x80\xC2\x80\xC2\xA0\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF"
+             "\xE0\xA0"
+             "A\xC2"
+             "B.bin"),
          {"--json"},
          0,
-         "\"path\": \"a\xEF\xBF\xBD\\u0080\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xEF\xBF\xBD\xEF\xBF\xBD"
+         "\"path\": \"a\xEF\xBF\xBD\\u0080\xC2\xA0\xC2\xBF\xE0\xA0\x80\xEF\xBC\xA1\xF0\x9F\x98\x80"
+         "\xF4\x8F\xBF\xBF\xEF\xBF\xBD\xEF\xBF\xBD"
          "A\xEF\xBF\xBD"
          "B.bin\"",
          "",
@@ -492,6 +495,7 @@ TEST(ImageCheck, ShortDownloadImagesReportAbsentFields) {
          {"  count: 500\n",
           "  MAC: absent (the download image ends at byte 76 of the header page)\n"}},
         {144, {"  MAC sum: stamped 357, the MAC bytes add up to 357: OK\n"}},
+        {68, {"  checksum: stamped 00000000, computed 00000000: OK\n"}},
     };
     for (const auto& c : cases) {
         TempDir dir;
@@ -530,6 +534,8 @@ TEST(ImageCheck, CallsEveryImageTheToolMadeConsistent) {
         }
         const RunResult r = run_checker(dir.path(), {"--sources=sources", name});
         const bool checkable = merged_size(size[2]) >= smallest_checkable_image;
+        const bool overrun = size[0] > offline_room || size[1] > ramboot_room;
+        EXPECT_EQ(r.out.find("over its room") != Bytes::npos, overrun) << size[0] << "/" << size[1];
         EXPECT_EQ(r.status, checkable ? 0 : 2)
             << size[0] << "/" << size[1] << "/" << size[2] << "\n"
             << r.out << r.err;

@@ -304,10 +304,10 @@ bool is_temporary(const std::string& name) {
 }
 
 // The lie a run under injected faults told, or nothing: whatever failed, no
-// input is changed or lost and a temporary left behind is named; status 0
-// comes with both files right and the whole transcript; any other status
-// (or `status`, where it is certain) with its message and one of
-// `reasons`, the system's words for the injected failures.
+// input is changed or lost and a temporary left behind is named; the run
+// ends with `status` where that is certain; status 0 comes with both files
+// right and the whole transcript, any other status with its message and one
+// of `reasons`, the system's words for the injected failures.
 std::string lie_of(const RunResult& r, const std::map<std::string, Bytes>& before,
                    std::map<std::string, Bytes> files, const std::vector<Bytes>& reasons,
                    int status, const Bytes& transcript) {
@@ -323,6 +323,7 @@ std::string lie_of(const RunResult& r, const std::map<std::string, Bytes>& befor
     const auto whole = left_whole(before, usual_result(small), files);
     if (!whole) return whole.message();
     const std::string ended = "status " + std::to_string(r.status);
+    if (status >= 0 && r.status != status) return ended + ", not " + std::to_string(status);
     if (r.status == 0) {
         const bool right = files == usual_result(small) && r.out == transcript;
         return right ? "" : "status 0 without both files right and the whole transcript";
@@ -332,7 +333,6 @@ std::string lie_of(const RunResult& r, const std::map<std::string, Bytes>& befor
                " without its message: " + r.out.substr(r.out.size() > 80 ? r.out.size() - 80 : 0) +
                " / " + r.err;
     }
-    if (status >= 0 && r.status != status) return ended + ", not " + std::to_string(status);
     for (const Bytes& words : reasons) {
         if (r.err.find(words) != Bytes::npos) return "";
     }
@@ -375,6 +375,7 @@ struct Faults {
 const Faults combined_faults[] = {
     {{"inject=fsync:error=EINVAL:when=2"}, 0, {}},
     {{"inject=fsync:error=EINVAL:when=2", "inject=syncfs:error=EIO"}, 1, {EIO}},
+    {{"inject=fsync:error=EIO:when=2"}, 1, {EIO}},
     // A disk that fails every read: no read is tried for ever.
     {{"inject=pread64:error=EIO:when=1+"}, 255, {EIO}},
     // A temporary that cannot be removed after a failed flush or rename.
@@ -731,6 +732,12 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
          },
          0},
         {"a line account's files, run by root", give_to_line_account, 0},
+        {"an earlier image of another owner, in the runner's group",
+         [](const fs::path& f) {
+             write_file(f / usual_merged, "an earlier image");
+             ASSERT_EQ(chown((f / usual_merged).c_str(), owner_account, 0), 0);
+         },
+         0},
         {"a folder the runner may write but not read",
          [](const fs::path& f) {
              give_to_line_account(f);
@@ -949,6 +956,14 @@ TEST(Reliability, AChangeToDownloadBinMidStampIsNeverASuccess) {
              std::fstream(d / "download.bin", std::ios::in | std::ios::out | std::ios::binary)
                  .seekp(16)
                  .write("\0\0\0\0", 4);
+         }},
+        // Between two fields: not the stamp's to write.
+        {"the byte after its length changed in place",
+         [](const TempDir& d) {
+             const char flipped = static_cast<char>(small.download[20] ^ 0xFF);
+             std::fstream(d / "download.bin", std::ios::in | std::ios::out | std::ios::binary)
+                 .seekp(20)
+                 .write(&flipped, 1);
          }},
     };
     for (const Moment& m :
