@@ -7,10 +7,13 @@
 # helper holds an earlier image of its name, so the rename is being
 # retried): the temporary must go and that image stay as it was. Then the
 # README's batch script runs, and last the checker's text report shows a
-# file name in Chinese on that console.
-# Usage: console_checks.sh WINDOWS_TOOL NATIVE_TOOL SAMPLE_GENERATOR HOLDER WINDOWS_CHECKER
+# file name in Chinese on that console. With the tool's fault copy, a good
+# run whose console writes or their conversions fail must still end 0 with
+# its last line on the screen, through the C runtime.
+# Usage: console_checks.sh WINDOWS_TOOL NATIVE_TOOL SAMPLE_GENERATOR HOLDER WINDOWS_CHECKER [FAULT_TOOL]
 set -euo pipefail
-exe=$1 native=$2 generator=$3 holder=$4 checker=$5
+exe=$1 native=$2 generator=$3 holder=$4 checker=$5 fault_tool=${6:-}
+faults=''  # TOLP_FAULTS for the fault copy
 work=$(mktemp -d)
 # A tmux server of our own, and a new session for each run.
 tmux_socket=tolp-console-$$
@@ -52,7 +55,7 @@ run_in_tmux() {
   local dir=$1 program=$2; shift 2
   session=run$(date +%s%N)
   pane new-session -d -s "$session" -x 200 -y 100 \
-    "cd '$dir' && LANG=C.UTF-8 wine '$program' $* </dev/null; s=\$?; echo; echo \"== end \$s\"; sleep 60"
+    "cd '$dir' && TOLP_FAULTS='$faults' LANG=C.UTF-8 wine '$program' $* </dev/null; s=\$?; echo; echo \"== end \$s\"; sleep 60"
 }
 
 wait_for_end() {
@@ -163,4 +166,20 @@ else
   echo "checker report on the console shows '$shown', not '生产/$image'" >&2
   status=1
 fi
+# ERROR_NOT_ENOUGH_MEMORY (8), ERROR_NO_UNICODE_TRANSLATION (1113).
+for faults in ${fault_tool:+WriteConsoleW:1:8 MultiByteToWideChar:1:1113 MultiByteToWideChar:2:1113}; do
+  mkdir -p "$work/fault"
+  "$generator" "$work/fault"
+  run_in_tmux "$work/fault" "$fault_tool" 02-11-22-33-44-55 500
+  wait_for_end
+  shown=$(pane capture-pane -p -t "$session" | sed -e 's/ *$//' | grep -v '^$' | tail -n 2 | tr '\n' '|')
+  if [ "$shown" == "merge file success !|== end 0|" ]; then
+    echo "console write with $faults failing: the run ends 0, its last line on the screen"
+  else
+    echo "console write with $faults failing shows: $shown" >&2
+    status=1
+  fi
+  rm -rf "$work/fault"
+done
+faults=''
 exit $status

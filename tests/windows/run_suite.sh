@@ -72,4 +72,4 @@ LC_ALL=C.UTF-8 TOLP_TOOL=$exe TOLP_CHECKER=$checker TOLP_LAUNCHER=wine TOLP_CRLF
   "$e2e" --gtest_brief=1 </dev/null
 
 bash "$root/tests/windows/console_checks.sh" "$exe" "$root/build/default/Tolp_mac_tool" \
-  "$root/build/default/make_sample_images" "$holder" "$checker"
+  "$root/build/default/make_sample_images" "$holder" "$checker" "$faults/Tolp_mac_tool_faults.exe"
