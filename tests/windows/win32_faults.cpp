@@ -60,6 +60,7 @@ Call calls[] = {
     {"FormatMessageW", "kernel32", 0, {ERROR_MR_MID_NOT_FOUND}},
     {"fwrite", "msvcrt", 0, {ERROR_DISK_FULL}},
     {"fflush", "msvcrt", EOF, {ERROR_DISK_FULL}},
+    {"__wgetmainargs", "msvcrt", -1, {ERROR_NOT_ENOUGH_MEMORY}},
 };
 
 struct Fault {
@@ -194,10 +195,15 @@ SLOT(15, MultiByteToWideChar)
 SLOT(16, WideCharToMultiByte)
 SLOT(17, FormatMessageW)
 
-// The C runtime's stream calls are linked by name, not through a slot.
+// The C runtime's calls are linked by name, not through a slot.
 extern "C" size_t fwrite(const void* bytes, size_t size, size_t count, FILE* stream) {
     return Wrap<18, decltype(&fwrite)>::call(bytes, size, count, stream);
 }
 extern "C" int fflush(FILE* stream) {
     return Wrap<19, decltype(&fflush)>::call(stream);
+}
+extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment,
+                              int expand_wildcards, void* startup_info) {
+    return Wrap<20, decltype(&__wgetmainargs)>::call(argc, argv, environment, expand_wildcards,
+                                                     startup_info);
 }
