@@ -29,7 +29,7 @@ std::vector<std::string> arguments_in_utf8(int argc, char* argv[]) {
     wchar_t** wide = nullptr;
     wchar_t** environment = nullptr;
     int new_mode = 0;
-    if (__wgetmainargs(&count, &wide, &environment, 0, &new_mode) < 0 || wide == nullptr) {
+    if (__wgetmainargs(&count, &wide, &environment, 0, &new_mode) < 0) {
         return std::vector<std::string>(argv, argv + argc);
     }
     std::vector<std::string> args;

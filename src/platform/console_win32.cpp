@@ -104,9 +104,9 @@ std::string system_reason(long error) {
     const DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
         nullptr, static_cast<DWORD>(error), 0, reinterpret_cast<wchar_t*>(&words), 0, nullptr);
-    // Without a message FormatMessageW leaves `words` null.
+    // Without a message FormatMessageW leaves `words` null, which LocalFree ignores.
     std::wstring wide = words != nullptr ? std::wstring(words, length) : L"";
-    if (words != nullptr) LocalFree(words);
+    LocalFree(words);
     while (!wide.empty() && (wide.back() == L'\n' || wide.back() == L'\r' || wide.back() == L' ')) {
         wide.pop_back();
     }

@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "files.h"
@@ -25,7 +26,7 @@ OVERLAPPED at_offset(std::uint64_t offset) {
 }
 
 DWORD at_most_a_gigabyte(std::size_t n) {
-    return n < 0x40000000 ? static_cast<DWORD>(n) : 0x40000000;
+    return static_cast<DWORD>(std::min<std::size_t>(n, 0x40000000));
 }
 
 // A failed query is its error, not a refusal.
