@@ -45,10 +45,9 @@ FileFailure check_open_file(HANDLE h, std::uint64_t& size) {
 
 // A folder (refused as `folder`) or a file marked read-only is refused; a
 // name with nothing there is no failure where `absent` may be.
-FileFailure check_attributes(const fs::path& path, Refusal folder, bool absent, bool& exists) {
+FileFailure check_attributes(const fs::path& path, Refusal folder, bool absent) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     const long error = error_unless(attributes != INVALID_FILE_ATTRIBUTES);
-    exists = error == 0;
     if (absent && (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND)) return {};
     if (error != 0) return failure(Failed::open, error);
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return refusal(folder);
@@ -62,9 +61,8 @@ FileFailure check_attributes(const fs::path& path, Refusal folder, bool absent, 
 // file while this one reads it; backup semantics open a folder, to tell it.
 // To update: shared for reading and writing, not deletion.
 FileFailure os_open(const fs::path& path, bool update, Handle& h, std::uint64_t& size) {
-    bool exists = false;
     const FileFailure refused =
-        update ? check_attributes(path, Refusal::folder, false, exists) : FileFailure{};
+        update ? check_attributes(path, Refusal::folder, false) : FileFailure{};
     if (failed(refused)) return refused;
     const DWORD sharing = FILE_SHARE_READ | FILE_SHARE_WRITE | (update ? 0 : FILE_SHARE_DELETE);
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | (update ? GENERIC_WRITE : 0), sharing,
@@ -145,9 +143,10 @@ void os_pause(unsigned milliseconds) {
 
 // An existing target must be a file that is not marked read-only. Another
 // program (or another run renaming over it) may hold it for a moment, so
-// there is no trial open: the rename retries that.
+// there is no trial open: the rename retries that. Whether it exists does
+// not matter: the new file takes its folder's access rules either way.
 FileFailure os_inspect_target(Target& t) {
-    return check_attributes(t.path, Refusal::not_regular, true, t.exists);
+    return check_attributes(t.path, Refusal::not_regular, true);
 }
 
 // Shared for deletion, so that Ctrl+C can remove it while it is open.
