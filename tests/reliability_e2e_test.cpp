@@ -946,6 +946,13 @@ TEST(Reliability, AChangeToDownloadBinMidStampIsNeverASuccess) {
     if (launched()) GTEST_SKIP() << "strace holds the native build only";
     REQUIRE_PROGRAM("strace");
     const Bytes other = pattern_bytes(small.download.size(), 99);
+    const auto written_at = [](std::streamoff at, const Bytes& bytes) {
+        return [at, bytes](const TempDir& d) {
+            std::fstream(d / "download.bin", std::ios::in | std::ios::out | std::ios::binary)
+                .seekp(at)
+                .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        };
+    };
     const std::pair<const char*, std::function<void(const TempDir&)>> acts[] = {
         {"a new copy renamed over it",
          [&](const TempDir& d) {
@@ -955,20 +962,10 @@ TEST(Reliability, AChangeToDownloadBinMidStampIsNeverASuccess) {
         {"a new copy written into it", [&](const TempDir& d) { d.write("download.bin", other); }},
         {"cut to nothing", [](const TempDir& d) { fs::resize_file(d / "download.bin", 0); }},
         // Held at the write, the stamp would write this field again.
-        {"its length field zeroed in place",
-         [](const TempDir& d) {
-             std::fstream(d / "download.bin", std::ios::in | std::ios::out | std::ios::binary)
-                 .seekp(16)
-                 .write("\0\0\0\0", 4);
-         }},
+        {"its length field zeroed in place", written_at(16, Bytes(4, '\0'))},
         // Between two fields: not the stamp's to write.
         {"the byte after its length changed in place",
-         [](const TempDir& d) {
-             const char flipped = static_cast<char>(small.download[20] ^ 0xFF);
-             std::fstream(d / "download.bin", std::ios::in | std::ios::out | std::ios::binary)
-                 .seekp(20)
-                 .write(&flipped, 1);
-         }},
+         written_at(20, Bytes(1, static_cast<char>(small.download[20] ^ 0xFF)))},
     };
     for (const Moment& m :
          {moments[1], Moment{"stamp written", "pwrite64", SYS_pwrite64, 1,
