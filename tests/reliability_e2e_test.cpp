@@ -687,6 +687,7 @@ private:
 constexpr uid_t line_account = 65533, owner_account = 2001, runner_account = 2002;
 const std::vector<std::string> as_line_account{"--reuid=65533", "--regid=65533", "--clear-groups"};
 const std::vector<std::string> as_runner{"--reuid=2002", "--regid=2002", "--clear-groups"};
+const std::vector<std::string> as_root;
 
 void give(const fs::path& file, uid_t uid, gid_t gid, fs::perms mode) {
     ASSERT_EQ(chown(file.c_str(), uid, gid), 0) << file;
@@ -801,10 +802,8 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
          },
          0, as_runner},
         {"a hard link to download.bin",
-         [](const fs::path& f) { fs::create_hard_link(f / "download.bin", f / "release.bin"); },
-         0,
-         {},
-         -1,
+         [](const fs::path& f) { fs::create_hard_link(f / "download.bin", f / "release.bin"); }, 0,
+         as_root, -1,
          [](const fs::path&, std::map<std::string, Bytes>& files) {
              files["release.bin"] = files["download.bin"];
          }},
@@ -816,9 +815,7 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
                      .status,
                  0);
          },
-         0,
-         {},
-         -1,
+         0, as_root, -1,
          [](const fs::path& f, std::map<std::string, Bytes>& files) {
              run_command(f, {declared_program("umount"), "download.bin"});
              files["store.bin"] = files["download.bin"];
@@ -826,9 +823,7 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
          }},
         // An earlier image of the merged image's name: FAT sets no owner.
         {"a FAT32 volume (a USB stick)",
-         [](const fs::path& f) { write_file(f / usual_merged, "an earlier image"); },
-         0,
-         {},
+         [](const fs::path& f) { write_file(f / usual_merged, "an earlier image"); }, 0, as_root,
          Volume::fat32},
         {"an NTFS volume, download.bin with a Windows ACL of its own",
          [&](const fs::path& f) {
@@ -839,9 +834,7 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
                  setxattr(download(f).c_str(), "system.ntfs_acl", acl.data(), std::size_t(n), 0),
                  0);
          },
-         0,
-         {},
-         Volume::ntfs},
+         0, as_root, Volume::ntfs},
         // Stamped in place with no room to spare; the merged image has none.
         {"a nearly full disk",
          [](const fs::path& f) {
@@ -853,9 +846,7 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
              // Less than download.bin takes, far less than the merged image.
              fs::resize_file(f / "filler", fs::file_size(f / "filler") - 1024);
          },
-         1,
-         {},
-         Volume::ext4,
+         1, as_root, Volume::ext4,
          [](const fs::path& f, std::map<std::string, Bytes>& files) {
              files["download.bin"] = usual_result(small).at("download.bin");
              files["filler"] = read_file(f / "filler");

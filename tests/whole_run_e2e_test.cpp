@@ -192,8 +192,6 @@ struct FailureCase {
     // Changes the folder after the images are put, and the expected listing
     // to match.
     std::function<void(const TempDir&, std::map<std::string, Bytes>&)> setup;
-    long file_size_limit;
-    int status;
     Bytes tail;         // what follows the stamping transcript
     Bytes reason = "";  // on standard error
 };
@@ -212,15 +210,11 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
         {"missing offline",
          {"", "ram", small},
          remove("offline.bin"),
-         -1,
-         255,
          "\nCan not open the path: ./offline.bin \n",
          "./offline.bin: No such file or directory\n"},
         {"missing ramboot",
          {"off", "", small},
          remove("ramboot.bin"),
-         -1,
-         255,
          "\nCan not open the path: ./ramboot.bin \n",
          "./ramboot.bin: No such file or directory\n"},
         {"folder in the way",
@@ -229,21 +223,15 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
              fs::create_directory(dir / name);
              files[name] = "<dir>";
          },
-         -1,
-         255,
          "\nCan not open the path: " + name + " \n",
          name + ": not a regular file\n"},
         {"offline too large",
          {pattern_bytes(54249, 52), "ram", small},
          nothing,
-         -1,
-         255,
          "file too large: ./offline.bin is 54249 bytes, limit 54248 bytes !\n"},
         {"ramboot too large",
          {"off", pattern_bytes(13289, 53), small},
          nothing,
-         -1,
-         255,
          "file too large: ./ramboot.bin is 13289 bytes, limit 13288 bytes !\n"},
     };
     for (const auto& c : cases) {
@@ -252,8 +240,8 @@ TEST(Merge, FailuresLeaveNoMergedImageAndNoTemporary) {
         auto files = usual_result(c.images);
         files.erase(name);
         c.setup(dir, files);
-        const RunResult r = run_tool(dir.path(), usual_args, {c.file_size_limit});
-        EXPECT_EQ(r.status, c.status) << c.label;
+        const RunResult r = run_tool(dir.path(), usual_args);
+        EXPECT_EQ(r.status, 255) << c.label;
         const Bytes expected = usual_head + loading_transcript(c.images.download) +
                                stamping_transcript(c.images.download.size()) + c.tail;
         EXPECT_TRUE(same_bytes(console(expected), r.out)) << c.label;
