@@ -65,10 +65,6 @@ void error_line(const std::string& text) {
     write_message(Stream::err, line.data(), line.size(), Encoding::utf8);
 }
 
-void report_error(const std::string& path, const std::string& reason) {
-    error_line(printable(path) + ": " + reason);
-}
-
 // Why a file could not be read, in the system's words (on Windows in the
 // user's language) or ours.
 std::string reason_of(const FileFailure& failure) {
@@ -131,7 +127,7 @@ bool read_sources(const std::string& dir, SourceFiles& files) {
         const std::string path = dir + "/" + file_name_of(s.input);
         FileError error;
         if (!read_whole(path, room_for(s.input, files.download.size()), *s.bytes, error)) {
-            report_error(path, error.reason);
+            error_line(printable(path) + ": " + error.reason);
             return false;
         }
     }
@@ -148,7 +144,7 @@ Status check_one(const std::string& path, const Inputs* sources, bool json, bool
         report = check_merged_image(bytes.data(), bytes.size(), name, sources);
         if (report.too_short) error.reason = "too short to be a merged image";
     } else {
-        report_error(path, error.reason);
+        error_line(printable(path) + ": " + error.reason);
     }
     const Status status = !read || report.too_short ? unusable
                           : report.failed           ? inconsistent

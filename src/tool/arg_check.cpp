@@ -50,14 +50,10 @@ void warn_about_mac_base(const std::uint8_t* mac) {
     };
     const bool zero = all(0x00), broadcast = all(0xFF), multicast = (mac[0] & 0x01) != 0;
     if (!zero && !multicast) return;
-    const std::string base = format_mac(mac, '-');
-    if (zero) {
-        say_error(text::warn_mac_zero, base.c_str());
-    } else if (broadcast) {
-        say_error(text::warn_mac_broadcast, base.c_str());
-    } else {
-        say_error(text::warn_mac_multicast, base.c_str());
-    }
+    say_error(zero        ? text::warn_mac_zero
+              : broadcast ? text::warn_mac_broadcast
+                          : text::warn_mac_multicast,
+              format_mac(mac, '-').c_str());
 }
 
 // A group with a space or '-' in it reads as less than two digits.

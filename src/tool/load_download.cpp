@@ -17,13 +17,9 @@ long printable(std::uint64_t size) {
 
 // `value` in `base` (10 or 16, lower-case digits) at `out`; its length.
 std::size_t digits_of(char* out, std::uint32_t value, std::uint32_t base) {
-    char reversed[12];
-    std::size_t n = 0;
-    do {
-        reversed[n++] = "0123456789abcdef"[value % base];
-        value /= base;
-    } while (value != 0);
-    for (std::size_t k = 0; k < n; ++k) out[k] = reversed[n - 1 - k];
+    std::size_t n = 1;
+    for (std::uint32_t rest = value; rest >= base; rest /= base) ++n;
+    for (std::size_t k = n; k-- > 0; value /= base) out[k] = "0123456789abcdef"[value % base];
     return n;
 }
 
