@@ -79,29 +79,30 @@ std::filesystem::path path_of(const std::string& utf8) {
 }
 
 // Reads the whole file through one open, refusing one over `limit` bytes
-// before reading it and one whose length changes while it is read.
+// before reading it and one whose length changes while it is read; false
+// after reporting why.
 bool read_whole(const std::string& path, std::size_t limit, std::vector<std::uint8_t>& bytes,
                 FileError& error) {
     InputFile file = open_input(path_of(path));
+    const std::string size = std::to_string(file.size);
     if (failed(file.failure)) {
         error.reason = reason_of(file.failure);
-        return false;
-    }
-    const std::string size = std::to_string(file.size);
-    if (file.size > limit) {
+    } else if (file.size > limit) {
         close_input(file);
         error.too_large = true;
         error.reason =
             "too large: " + size + " bytes, at most " + std::to_string(limit) + " expected";
-        return false;
+    } else {
+        bytes.resize(static_cast<std::size_t>(file.size));
+        const std::int64_t got = read_input(file, bytes.data(), bytes.size());
+        if (got < 0) {
+            error.reason =
+                "could not read all of its " + size + " bytes: " + reason_of(file.failure);
+        } else if (static_cast<std::uint64_t>(got) != file.size) {
+            error.reason = "changed while it was read: " + size + " bytes when opened";
+        }
     }
-    bytes.resize(static_cast<std::size_t>(file.size));
-    const std::int64_t got = read_input(file, bytes.data(), bytes.size());
-    if (got < 0) {
-        error.reason = "could not read all of its " + size + " bytes: " + reason_of(file.failure);
-    } else if (static_cast<std::uint64_t>(got) != file.size) {
-        error.reason = "changed while it was read: " + size + " bytes when opened";
-    }
+    if (!error.reason.empty()) error_line(printable(path) + ": " + error.reason);
     return error.reason.empty();
 }
 
@@ -127,7 +128,6 @@ bool read_sources(const std::string& dir, SourceFiles& files) {
         const std::string path = dir + "/" + file_name_of(s.input);
         FileError error;
         if (!read_whole(path, room_for(s.input, files.download.size()), *s.bytes, error)) {
-            error_line(printable(path) + ": " + error.reason);
             return false;
         }
     }
@@ -143,8 +143,6 @@ Status check_one(const std::string& path, const Inputs* sources, bool json, bool
         const std::string name = path_of(path).filename().u8string();
         report = check_merged_image(bytes.data(), bytes.size(), name, sources);
         if (report.too_short) error.reason = "too short to be a merged image";
-    } else {
-        error_line(printable(path) + ": " + error.reason);
     }
     const Status status = !read || report.too_short ? unusable
                           : report.failed           ? inconsistent
