@@ -122,7 +122,8 @@ fi
 # The README's batch script, as an operator runs it on a Chinese Windows
 # (wine cmd /c): a good run, then one without offline.bin. Its status and
 # words are checked, and its log of both streams must be one GBK file that
-# holds the tool's last line and, for the refusal, Windows' words.
+# holds the tool's last line and, for the refusal, Windows' words on one
+# line just before it, in the order written (without their own line break).
 readme=$(cd "$(dirname "$0")/../.." && pwd)/README.md
 batch_run() {  # FOLDER EXPECTED_STATUS EXPECTED_WORDS LAST_LOG_LINE
   local dir=$1 ended=0 said log
@@ -132,7 +133,8 @@ batch_run() {  # FOLDER EXPECTED_STATUS EXPECTED_WORDS LAST_LOG_LINE
     tr -d '\r') || ended=$?
   log=$(iconv -f GBK -t UTF-8 "$dir/run.txt" 2>/dev/null | tr -d '\r') || log=
   if [ "$ended" == "$2" ] && [ "$said" == "$3" ] && grep -qxF "$4" <<<"$log" &&
-     { [ "$2" == 0 ] || ! LC_ALL=C grep -q '^\./offline\.bin: [ -~]*$' <<<"$log"; }; then
+     { [ "$2" == 0 ] || { ! LC_ALL=C grep -q '^\./offline\.bin: [ -~]*$' <<<"$log" &&
+       [ "$(grep -A2 '^\./offline\.bin: ' <<<"$log" | sed 1d)" == $'\n'"$4" ]; }; }; then
     echo "the README's batch script: status $ended, '$said', its log one GBK file"
   else
     echo "the README's batch script: status $ended, '$said'; log: $log" >&2
