@@ -36,7 +36,7 @@ TEST(Arguments, RefusalsStopBeforeAnyFileIsTouched) {
         {"11-22-33-44-55-6G", "500", text::mac_bad_character, digit(17, "G")},
         {"11-22-33-44-55-6\xC1", "500", text::mac_bad_character, digit(17, "\\xC1"),
          "the emulator recodes a non-ASCII argument byte from the host's locale"},
-        {"11-22-33-44-55-6G", "0", text::mac_bad_character, digit(17, "G")},  // MAC first
+        {"11-22-33-44-55-6\x7F", "0", text::mac_bad_character, digit(17, "\\x7F")},  // MAC first
         {"11:22:33:44:55:66", "x", text::mac_bad_separator, sep(3, ":")},
         {"11-22-33-44-55-66", "0", text::count_bad, count("0")},
         {"11-22-33-44-55-66", "00", text::count_bad, count("00")},
