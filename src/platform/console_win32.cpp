@@ -86,8 +86,7 @@ void write_message(Stream stream, const char* bytes, std::size_t size, Encoding 
     SetLastError(NO_ERROR);
     const bool whole = std::fwrite(bytes, 1, size, stream_of(stream)) == size;
     if (!whole && stream == Stream::out && output_error == 0) output_error = write_error();
-    // The C runtime buffers standard error on a file too: each line goes at
-    // once, so that a log of both streams holds it in its place.
+    // On a file the C runtime buffers standard error too: each line at once.
     if (stream == Stream::err) std::fflush(stderr);
 }
 
