@@ -7,10 +7,6 @@
 
 namespace {
 
-std::FILE* stream_of(Stream stream) {
-    return stream == Stream::out ? stdout : stderr;
-}
-
 // The first error a write to standard output met.
 DWORD output_error = 0;
 
@@ -78,16 +74,17 @@ void write_message(Stream stream, const char* bytes, std::size_t size, Encoding 
     if (size == 0) return;
     static HANDLE const consoles[2] = {console_of(Stream::out), console_of(Stream::err)};
     HANDLE console = consoles[stream == Stream::out ? 0 : 1];
+    std::FILE* file = stream == Stream::out ? stdout : stderr;
     if (console != nullptr) {
         // What went through the C library so far comes first.
-        std::fflush(stream_of(stream));
+        std::fflush(file);
         if (write_to_console(console, bytes, size, encoding)) return;
     }
     SetLastError(NO_ERROR);
-    const bool whole = std::fwrite(bytes, 1, size, stream_of(stream)) == size;
-    if (!whole && stream == Stream::out && output_error == 0) output_error = write_error();
+    const bool whole = std::fwrite(bytes, 1, size, file) == size;
+    if (!whole && file == stdout && output_error == 0) output_error = write_error();
     // On a file the C runtime buffers standard error too: each line at once.
-    if (stream == Stream::err) std::fflush(stderr);
+    if (file == stderr) std::fflush(file);
 }
 
 bool output_written(long& error) {
