@@ -195,12 +195,20 @@ SLOT(15, MultiByteToWideChar)
 SLOT(16, WideCharToMultiByte)
 SLOT(17, FormatMessageW)
 
-// The C runtime's calls are linked by name, not through a slot.
+// The C runtime's calls are linked by name, not through a slot. Only the
+// program's own streams count: a coverage build writes its count files too.
+static bool own(FILE* stream) {
+    read_settings();
+    return stream == nullptr || stream == stdout || stream == stderr;
+}
 extern "C" size_t fwrite(const void* bytes, size_t size, size_t count, FILE* stream) {
-    return Wrap<18, decltype(&fwrite)>::call(bytes, size, count, stream);
+    using F = decltype(&fwrite);
+    return own(stream) ? Wrap<18, F>::call(bytes, size, count, stream)
+                       : reinterpret_cast<F>(calls[18].real)(bytes, size, count, stream);
 }
 extern "C" int fflush(FILE* stream) {
-    return Wrap<19, decltype(&fflush)>::call(stream);
+    using F = decltype(&fflush);
+    return own(stream) ? Wrap<19, F>::call(stream) : reinterpret_cast<F>(calls[19].real)(stream);
 }
 extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment,
                               int expand_wildcards, void* startup_info) {
