@@ -376,8 +376,7 @@ const Faults combined_faults[] = {
     {{"inject=fsync:error=EINVAL:when=2"}, 0, {}},
     {{"inject=fsync:error=EINVAL:when=2", "inject=syncfs:error=EIO"}, 1, {EIO}},
     {{"inject=fsync:error=EIO:when=2"}, 1, {EIO}},
-    // A disk that fails every read: no read is tried for ever; nor is one
-    // that failed once tried again (only a held file is).
+    // A read failing every time, or once: neither is tried again.
     {{"inject=pread64:error=EIO:when=1+"}, 255, {EIO}},
     {{"inject=pread64:error=EIO:when=1"}, 255, {EIO}},
     // A temporary that cannot be removed after a failed flush or rename.

@@ -195,20 +195,20 @@ SLOT(15, MultiByteToWideChar)
 SLOT(16, WideCharToMultiByte)
 SLOT(17, FormatMessageW)
 
-// The C runtime's calls are linked by name, not through a slot. Only the
-// program's own streams count: a coverage build writes its count files too.
+// The C runtime's calls are linked by name, not through a slot, and count
+// only on the program's own streams (a coverage build writes its files too).
 static bool own(FILE* stream) {
-    read_settings();
+    read_settings();  // finds the real functions
     return stream == nullptr || stream == stdout || stream == stderr;
 }
 extern "C" size_t fwrite(const void* bytes, size_t size, size_t count, FILE* stream) {
     using F = decltype(&fwrite);
-    return own(stream) ? Wrap<18, F>::call(bytes, size, count, stream)
-                       : reinterpret_cast<F>(calls[18].real)(bytes, size, count, stream);
+    const F real = own(stream) ? Wrap<18, F>::call : reinterpret_cast<F>(calls[18].real);
+    return real(bytes, size, count, stream);
 }
 extern "C" int fflush(FILE* stream) {
     using F = decltype(&fflush);
-    return own(stream) ? Wrap<19, F>::call(stream) : reinterpret_cast<F>(calls[19].real)(stream);
+    return (own(stream) ? Wrap<19, F>::call : reinterpret_cast<F>(calls[19].real))(stream);
 }
 extern "C" int __wgetmainargs(int* argc, wchar_t*** argv, wchar_t*** environment,
                               int expand_wildcards, void* startup_info) {
