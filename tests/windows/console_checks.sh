@@ -168,8 +168,8 @@ else
   echo "checker report on the console shows '$shown', not '生产/$image'" >&2
   status=1
 fi
-# ERROR_NOT_ENOUGH_MEMORY (8), ERROR_NO_UNICODE_TRANSLATION (1113).
-for faults in ${fault_tool:+WriteConsoleW:1:8 MultiByteToWideChar:1:1113 MultiByteToWideChar:2:1113}; do
+# ERROR_NOT_ENOUGH_MEMORY (8), a console that takes nothing (0), ERROR_NO_UNICODE_TRANSLATION (1113).
+for faults in ${fault_tool:+WriteConsoleW:1:8 WriteConsoleW:1:0 MultiByteToWideChar:1:1113 MultiByteToWideChar:2:1113}; do
   mkdir -p "$work/fault"
   "$generator" "$work/fault"
   run_in_tmux "$work/fault" "$fault_tool" 02-11-22-33-44-55 500

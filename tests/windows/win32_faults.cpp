@@ -8,7 +8,9 @@
 // Set in the environment:
 //   TOLP_FAULTS=NAME:N:CODE[,...]  the Nth call of NAME fails, with
 //                                  GetLastError() CODE ("N+": every call
-//                                  from the Nth on)
+//                                  from the Nth on); CODE 0: it does
+//                                  nothing and sets no error (a write
+//                                  succeeds having taken nothing)
 //   TOLP_FAULT_LOG=FILE            each call of the table, by name, a line
 //   TOLP_FAULT_TABLE=1             prints the table instead of running: a
 //                                  line "NAME CODE WORDS" for each code,
@@ -19,14 +21,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <tuple>
 
 namespace {
 
 struct Call {
     const char* name;
     const char* dll;
-    long long failed;        // what the call returns when it fails
-    unsigned long codes[5];  // the errors Windows gives there, 0 ended
+    long long failed;           // what the call returns when it fails
+    unsigned long codes[5];     // the errors Windows gives there, 0 ended
+    bool does_nothing = false;  // also fails with code 0
     void* real = nullptr;
     long count = 0;
     unsigned long failing = 0;
@@ -45,7 +49,7 @@ Call calls[] = {
      "kernel32",
      0,
      {ERROR_LOCK_VIOLATION, ERROR_HANDLE_EOF, ERROR_CRC, ERROR_NOT_ENOUGH_MEMORY}},
-    {"WriteFile", "kernel32", 0, {ERROR_DISK_FULL, ERROR_LOCK_VIOLATION}},
+    {"WriteFile", "kernel32", 0, {ERROR_DISK_FULL, ERROR_LOCK_VIOLATION}, true},
     {"FlushFileBuffers", "kernel32", 0, {ERROR_DISK_FULL, ERROR_IO_DEVICE}},
     {"CloseHandle", "kernel32", 0, {ERROR_UNEXP_NET_ERR}},
     {"LockFileEx", "kernel32", 0, {ERROR_LOCK_VIOLATION, ERROR_NOT_SUPPORTED}},
@@ -54,12 +58,12 @@ Call calls[] = {
     {"DeleteFileW", "kernel32", 0, {ERROR_ACCESS_DENIED}},
     {"GetStdHandle", "kernel32", -1, {ERROR_INVALID_HANDLE}},
     {"GetConsoleMode", "kernel32", 0, {ERROR_INVALID_HANDLE}},
-    {"WriteConsoleW", "kernel32", 0, {ERROR_NOT_ENOUGH_MEMORY}},
+    {"WriteConsoleW", "kernel32", 0, {ERROR_NOT_ENOUGH_MEMORY}, true},
     {"MultiByteToWideChar", "kernel32", 0, {ERROR_NO_UNICODE_TRANSLATION}},
     {"WideCharToMultiByte", "kernel32", 0, {ERROR_INSUFFICIENT_BUFFER}},
     {"FormatMessageW", "kernel32", 0, {ERROR_MR_MID_NOT_FOUND}},
-    {"fwrite", "msvcrt", 0, {ERROR_DISK_FULL}},
-    {"fflush", "msvcrt", EOF, {ERROR_DISK_FULL}},
+    {"fwrite", "msvcrt", 0, {ERROR_DISK_FULL}, true},
+    {"fflush", "msvcrt", EOF, {ERROR_DISK_FULL}, true},
     {"__wgetmainargs", "msvcrt", -1, {ERROR_NOT_ENOUGH_MEMORY}},
 };
 
@@ -76,14 +80,19 @@ void* real(const Call& c) {
     return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(c.dll), c.name));
 }
 
+// Code 0's words are a write fault's, as the program reports a write that
+// took nothing.
+void print_row(const char* name, unsigned long code) {
+    char words[512] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                   code != 0 ? code : ERROR_WRITE_FAULT, 0, words, sizeof words, nullptr);
+    std::printf("%s %lu %s\n", name, code, std::strtok(words, "\r\n"));
+}
+
 void print_table() {
     for (const Call& c : calls) {
-        for (const unsigned long* code = c.codes; *code != 0; ++code) {
-            char words[512] = "";
-            FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                           *code, 0, words, sizeof words, nullptr);
-            std::printf("%s %lu %s\n", c.name, *code, std::strtok(words, "\r\n"));
-        }
+        for (const unsigned long* code = c.codes; *code != 0; ++code) print_row(c.name, *code);
+        if (c.does_nothing) print_row(c.name, 0);
     }
     std::fflush(stdout);
     ExitProcess(0);
@@ -153,6 +162,13 @@ struct Wrap<N, R (*)(A...)> {
         // A handle is closed even where the close reports an error (a
         // network file system's late write error).
         if (N == 7) real(a...);
+        if (calls[N].failing == 0) {
+            if constexpr (N == 5 || N == 14) {  // WriteFile, WriteConsoleW: 0 written
+                *std::get<3>(std::tie(a...)) = 0;
+                return TRUE;
+            }
+            return (R)(calls[N].failed);  // fwrite, fflush: no error said
+        }
         if (calls[N].dll[0] == 'm') errno = ENOSPC;
         SetLastError(calls[N].failing);
         return (R)(calls[N].failed);
