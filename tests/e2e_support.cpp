@@ -67,28 +67,23 @@ Bytes usual_run_transcript(const Bytes& download) {
 }
 
 Bytes stamped(const Bytes& download, const std::uint8_t mac[6], std::uint32_t count) {
-    Bytes page(256, '\0');
-    std::copy(download.begin(),
-              download.begin() + static_cast<long>(std::min<std::size_t>(256, download.size())),
-              page.begin());
+    // The fields as on a whole page, then cut at the file's end.
+    Bytes out = download + Bytes(256, '\0');
     const std::uint32_t size = static_cast<std::uint32_t>(download.size());
     const std::uint32_t sum = reference_checksum(download);
     unsigned mac_sum = 0;
     for (int k = 0; k < 4; ++k) {
-        page[16 + k] = static_cast<char>(size >> (24 - 8 * k));
-        page[64 + k] = static_cast<char>(sum >> (8 * k));
-        page[72 + k] = static_cast<char>(count >> (8 * k));
+        out[16 + k] = static_cast<char>(size >> (24 - 8 * k));
+        out[64 + k] = static_cast<char>(sum >> (8 * k));
+        out[72 + k] = static_cast<char>(count >> (8 * k));
     }
     for (int k = 0; k < 6; ++k) {
-        page[136 + k] = static_cast<char>(mac[k]);
+        out[136 + k] = static_cast<char>(mac[k]);
         mac_sum += mac[k];
     }
-    page[142] = static_cast<char>(mac_sum);
-    page[143] = static_cast<char>(mac_sum >> 8);
-    Bytes out = download;
-    std::copy(page.begin(),
-              page.begin() + static_cast<long>(std::min<std::size_t>(256, out.size())),
-              out.begin());
+    out[142] = static_cast<char>(mac_sum);
+    out[143] = static_cast<char>(mac_sum >> 8);
+    out.resize(download.size());
     return out;
 }
 

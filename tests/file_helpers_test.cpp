@@ -18,11 +18,9 @@ namespace {
 
 using ::testing::ExitedWithCode;
 
+// A literal's temporary copy lives until the end of the call it is given to.
 const std::uint8_t* bytes_of(const Bytes& b) {
     return reinterpret_cast<const std::uint8_t*>(b.data());
-}
-const std::uint8_t* bytes_of(const char* b) {
-    return reinterpret_cast<const std::uint8_t*>(b);
 }
 
 class FileHelpers : public ::testing::Test {

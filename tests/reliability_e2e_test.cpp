@@ -35,13 +35,11 @@ const Images maximal{pattern_bytes(40960, 1), pattern_bytes(12288, 2), pattern_b
 // Small ones, where only the order of events matters.
 const Images small{pattern_bytes(3000, 4), pattern_bytes(2000, 5), pattern_bytes(5000, 6)};
 
-bool under_sanitizer() {
 #if defined(__SANITIZE_ADDRESS__)
-    return true;
+constexpr bool under_sanitizer = true;
 #else
-    return false;
+constexpr bool under_sanitizer = false;
 #endif
-}
 
 struct Call {
     std::string mac;
@@ -148,14 +146,16 @@ std::map<std::string, Bytes> inputs(const Images& images) {
             {"download.bin", images.download}};
 }
 
+bool is_temporary(const std::string& name) {
+    return name.rfind(".", 0) == 0 && name.size() > 4 &&
+           name.compare(name.size() - 4, 4, ".tmp") == 0;
+}
+
 // Polled while a run goes on: names only, no contents read.
 bool has_temporary_of(const TempDir& dir, const std::string& target) {
     for (const auto& e : fs::directory_iterator(dir.path())) {
         const std::string name = e.path().filename().string();
-        if (name.rfind("." + target + ".", 0) == 0 && name.size() > 4 &&
-            name.compare(name.size() - 4, 4, ".tmp") == 0) {
-            return true;
-        }
+        if (is_temporary(name) && name.rfind("." + target + ".", 0) == 0) return true;
     }
     return false;
 }
@@ -233,7 +233,7 @@ TEST(Reliability, EverySignalThatEndsTheRunRemovesItsTemporary) {
                            SIGPIPE, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGRTMIN, SIGRTMAX};
     for (const int sig : signals) {
         for (const Moment& m : moments) {
-            if (m.nr == SYS_openat && under_sanitizer()) continue;
+            if (m.nr == SYS_openat && under_sanitizer) continue;
             TempDir dir;
             put_images(dir, small);
             auto run = run_until(dir, m, tool_command(usual_args));
@@ -296,11 +296,6 @@ bool ends_with_a_failure_message(const RunResult& r) {
         if (r.out.find(console(text)) != Bytes::npos) return true;
     }
     return r.err.find("standard output: ") != Bytes::npos;
-}
-
-bool is_temporary(const std::string& name) {
-    return name.rfind(".", 0) == 0 && name.size() > 4 &&
-           name.compare(name.size() - 4, 4, ".tmp") == 0;
 }
 
 // The lie a run under injected faults told, or nothing: whatever failed, no
@@ -414,7 +409,7 @@ void put_attributed_images(const TempDir& dir) {
 
 TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
     if (launched()) GTEST_SKIP() << "strace follows the emulator, not the Windows program";
-    if (under_sanitizer()) GTEST_SKIP() << "the sanitizer's own file calls would fail too";
+    if (under_sanitizer) GTEST_SKIP() << "the sanitizer's own file calls would fail too";
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give the earlier image another group";
     REQUIRE_PROGRAM("strace");
     REQUIRE_PROGRAM("setfacl");
@@ -581,7 +576,7 @@ TEST(Reliability, EveryFailingWin32CallLeavesWholeFilesAndAnHonestStatus) {
             if (lie.empty() && retried && r.status != 0) lie = "a lock violation not retried";
             if (!lie.empty()) lies.push_back(faults + ": " + lie);
         };
-        // How a code is said where Windows has no words: a call that did nothing is a write fault.
+        // Without Windows' words, the code's number: a write that took nothing is a write fault.
         const auto number = [](const std::string& code) {
             return "error " + (code == "0" ? "29" : code);
         };
@@ -904,10 +899,7 @@ TEST(Reliability, APowerCutLosesNothingARunReported) {
     for (const auto& c : cases) {
         TempDir scratch;
         Volume disk(scratch.path(), Volume::ext4);
-        if (!disk.error.empty()) {
-            std::cout << "power cut not simulated: " << disk.error << "\n";
-            GTEST_SKIP() << disk.error;
-        }
+        if (!disk.error.empty()) GTEST_SKIP() << "power cut not simulated: " << disk.error;
         if (c.during_flush) REQUIRE_PROGRAM("strace");
         const Images images{pattern_bytes(c.size / 5, 4), pattern_bytes(c.size / 17, 5),
                             pattern_bytes(c.size, 6)};
@@ -987,9 +979,7 @@ TEST(Reliability, AChangeToDownloadBinMidStampIsNeverASuccess) {
 // is read (a copy still being written) is refused, nothing written.
 TEST(Reliability, ADownloadImageThatGrowsWhileItIsReadIsRefused) {
     if (launched()) GTEST_SKIP() << "strace holds the native build only";
-    // Its first read is the static build's; a sanitizer's runtime reads first.
-    if (under_sanitizer())
-        GTEST_SKIP() << "the first read is download.bin's in the static build only";
+    if (under_sanitizer) GTEST_SKIP() << "a sanitizer's runtime reads before download.bin";
     REQUIRE_PROGRAM("strace");
     TempDir dir;
     put_images(dir, small);

@@ -299,26 +299,9 @@ bool wait_until(const std::function<bool()>& ready, double seconds) {
     return true;
 }
 
+namespace {
 // Output goes through pipes, not files, so that a file-size limit applies
 // only to the files the program itself writes.
-namespace {
-RunResult run_once(const fs::path& dir, const Command& cmd, RunOptions options);
-}  // namespace
-
-// Now and then under load the emulator fails to start a program: status 1,
-// nothing written on either stream, which neither program ever does (each
-// writes before it can end). Such a start is made once more.
-RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions options) {
-    RunResult r = run_once(dir, cmd, options);
-    if (launched() && r.status == 1 && r.out.empty() && r.err.empty() && !options.full_output) {
-        std::cout << "started again, the emulator's run had written nothing: " << cmd.back()
-                  << "\n";
-        r = run_once(dir, cmd, options);
-    }
-    return r;
-}
-
-namespace {
 RunResult run_once(const fs::path& dir, const Command& cmd, RunOptions options) {
     RunResult r;
     Command full = cmd;
@@ -352,6 +335,19 @@ RunResult run_once(const fs::path& dir, const Command& cmd, RunOptions options) 
     return r;
 }
 }  // namespace
+
+// Now and then under load the emulator fails to start a program: status 1,
+// nothing written on either stream, which neither program ever does (each
+// writes before it can end). Such a start is made once more.
+RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions options) {
+    RunResult r = run_once(dir, cmd, options);
+    if (launched() && r.status == 1 && r.out.empty() && r.err.empty() && !options.full_output) {
+        std::cout << "started again, the emulator's run had written nothing: " << cmd.back()
+                  << "\n";
+        r = run_once(dir, cmd, options);
+    }
+    return r;
+}
 
 RunResult run_tool(const fs::path& dir, const std::vector<std::string>& args, RunOptions options) {
     return run_command(dir, tool_command(args), options);

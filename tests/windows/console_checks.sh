@@ -66,6 +66,8 @@ wait_for_end() {
 }
 
 status=0
+# Says what a check found instead, and fails the whole.
+fail() { echo "$*" >&2; status=1; }
 for call in "02-11-22-33-44-55" "02-11-22-33-44-55 500"; do
   mkdir -p "$work/native" "$work/windows"
   "$generator" "$work/native" && "$generator" "$work/windows"
@@ -76,9 +78,8 @@ for call in "02-11-22-33-44-55" "02-11-22-33-44-55 500"; do
   if [ "$expected" == "$shown" ]; then
     echo "console screen for '$call': readable, as expected"
   else
-    echo "console screen for '$call' differs:" >&2
+    fail "console screen for '$call' differs:"
     diff <(echo "$expected") <(echo "$shown") >&2 || true
-    status=1
   fi
   rm -rf "$work/native" "$work/windows"
 done
@@ -115,8 +116,7 @@ if [ "$left" == "$merged download.bin offline.bin ramboot.bin " ] && [ "$ended" 
    cmp -s "$work/held/download.bin" "$work/made/download.bin"; then
   echo "Ctrl+C with a replacement pending: temporary removed, the earlier image unchanged, STATUS_CONTROL_C_EXIT"
 else
-  echo "Ctrl+C with a replacement pending left: $left; status $ended, not $control_c_exit" >&2
-  status=1
+  fail "Ctrl+C with a replacement pending left: $left; status $ended, not $control_c_exit"
 fi
 
 # The README's batch script, as an operator runs it on a Chinese Windows
@@ -137,8 +137,7 @@ batch_run() {  # FOLDER EXPECTED_STATUS EXPECTED_WORDS LAST_LOG_LINE
        [ "$(grep -A2 '^\./offline\.bin: ' <<<"$log" | sed 1d)" == $'\n'"$4" ]; }; }; then
     echo "the README's batch script: status $ended, '$said', its log one GBK file"
   else
-    echo "the README's batch script: status $ended, '$said'; log: $log" >&2
-    status=1
+    fail "the README's batch script: status $ended, '$said'; log: $log"
   fi
 }
 for run in good refused; do
@@ -165,8 +164,7 @@ shown=$(pane capture-pane -p -t "$session" | head -n 1 | sed -e 's/ *$//')
 if [ "$shown" == "生产/$image" ]; then
   echo "checker report on the console: the folder's name reads right"
 else
-  echo "checker report on the console shows '$shown', not '生产/$image'" >&2
-  status=1
+  fail "checker report on the console shows '$shown', not '生产/$image'"
 fi
 # ERROR_NOT_ENOUGH_MEMORY (8), a console that takes nothing (0), ERROR_NO_UNICODE_TRANSLATION (1113).
 for faults in ${fault_tool:+WriteConsoleW:1:8 WriteConsoleW:1:0 MultiByteToWideChar:1:1113 MultiByteToWideChar:2:1113}; do
@@ -178,8 +176,7 @@ for faults in ${fault_tool:+WriteConsoleW:1:8 WriteConsoleW:1:0 MultiByteToWideC
   if [ "$shown" == "merge file success !|== end 0|" ]; then
     echo "console write with $faults failing: the run ends 0, its last line on the screen"
   else
-    echo "console write with $faults failing shows: $shown" >&2
-    status=1
+    fail "console write with $faults failing shows: $shown"
   fi
   rm -rf "$work/fault"
 done

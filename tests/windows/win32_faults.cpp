@@ -80,8 +80,7 @@ void* real(const Call& c) {
     return reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA(c.dll), c.name));
 }
 
-// Code 0's words are a write fault's, as the program reports a write that
-// took nothing.
+// Code 0's words: a write fault's, as the program says of a write that took nothing.
 void print_row(const char* name, unsigned long code) {
     char words[512] = "";
     FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
