@@ -30,12 +30,12 @@ class Report {
 public:
     // A note: what the image holds, or why a check is not made.
     void note(const char* what, const std::string& detail) {
-        r_.checks.push_back({what, Kind::note, true, detail});
+        r_.checks.push_back({what, Kind::note, detail});
     }
     // A check: what was compared, then OK or FAIL.
     void check(const char* what, bool ok, const std::string& detail) {
         r_.failed = r_.failed || !ok;
-        r_.checks.push_back({what, Kind::check, ok, detail});
+        r_.checks.push_back({what, Kind::check, detail, ok});
     }
     // A check of bytes at `offset` of the merged image.
     void check_at(const char* what, bool ok, const std::string& detail, std::size_t offset,
@@ -51,7 +51,7 @@ public:
     // A check that could not be made.
     void not_compared(const char* what, const char* detail) {
         r_.checks.push_back(
-            {what, Kind::not_compared, true, std::string("not compared (") + detail + ")"});
+            {what, Kind::not_compared, std::string("not compared (") + detail + ")"});
     }
     CheckReport& result() { return r_; }
 

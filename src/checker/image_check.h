@@ -25,8 +25,8 @@ enum class Kind { check, not_compared, note };
 struct Check {
     std::string name;
     Kind kind = Kind::check;
-    bool ok = true;
     std::string detail;  // what was compared, in words
+    bool ok = true;      // a check's outcome
     bool has_offset = false;
     std::size_t offset = 0;
     std::string expected{}, found{};  // a few bytes around `offset`, in hex
