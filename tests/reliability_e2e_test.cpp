@@ -555,9 +555,9 @@ TEST(Reliability, EveryFailingWin32CallLeavesWholeFilesAndAnHonestStatus) {
         ASSERT_EQ(good.status, 0) << good.err;
         int runs = 0;
         std::vector<std::string> lies;
-        // `retried`: a lock violation on a read or a write, retried until it passes.
+        // `ends`: 0, a fault retried until it passes; 1, one no retry may hide; -1, either.
         const auto judge = [&](const std::string& faults, const std::vector<Bytes>& reasons,
-                               bool retried = false) {
+                               int ends = -1) {
             const TempDir dir;
             const auto before = prepare(dir);
             const RunResult r = run_command(dir.path(), with_faults(copy, p.args, faults));
@@ -573,7 +573,8 @@ TEST(Reliability, EveryFailingWin32CallLeavesWholeFilesAndAnHonestStatus) {
                 said.err = (p.checker ? "Tolp_image_check: " : "standard output: ") + reasons[0];
             }
             std::string lie = p.lie(said, good, dir, before, reasons);
-            if (lie.empty() && retried && r.status != 0) lie = "a lock violation not retried";
+            if (lie.empty() && ends >= 0 && (r.status != 0) != (ends == 1))
+                lie = ends == 0 ? "a lock violation not retried" : "a failure retried away";
             if (!lie.empty()) lies.push_back(faults + ": " + lie);
         };
         // Without Windows' words, the code's number: a write that took nothing is a write fault.
@@ -587,8 +588,12 @@ TEST(Reliability, EveryFailingWin32CallLeavesWholeFilesAndAnHonestStatus) {
                     std::vector<Bytes> reasons{words, number(code)};
                     // The end where the file was longer: it changed.
                     if (code == "38") reasons.push_back("changed");
-                    judge(fault, reasons,
-                          code == "33" && (name == "ReadFile" || name == "WriteFile"));
+                    // A lock violation on a read or a write waits; an open, read, write or
+                    // rename failing otherwise, but for a hold, a taken name or the end, ends it.
+                    const bool io = name == "ReadFile" || name == "WriteFile";
+                    const bool file = io || name == "CreateFileW" || name == "MoveFileExW";
+                    const bool passes = code == "5" || code == "32" || code == "80" || code == "38";
+                    judge(fault, reasons, code == "33" ? (io ? 0 : -1) : file && !passes ? 1 : -1);
                     // Each call the failing run made beyond a good run's fails too.
                     for (const auto& [more, times] : logged_calls(log)) {
                         const int usual = good_calls.count(more) ? good_calls.at(more) : 0;

@@ -132,7 +132,9 @@ batch_run() {  # FOLDER EXPECTED_STATUS EXPECTED_WORDS LAST_LOG_LINE
   said=$(cd "$dir" && LC_ALL=zh_CN.UTF-8 timeout 120 wine cmd /c stamp.bat </dev/null 2>/dev/null |
     tr -d '\r') || ended=$?
   log=$(iconv -f GBK -t UTF-8 "$dir/run.txt" 2>/dev/null | tr -d '\r') || log=
+  # Each line ends with one CR LF: nothing of Windows' own line break stays.
   if [ "$ended" == "$2" ] && [ "$said" == "$3" ] && grep -qxF "$4" <<<"$log" &&
+     ! grep -q $'\r\r' "$dir/run.txt" &&
      { [ "$2" == 0 ] || { ! LC_ALL=C grep -q '^\./offline\.bin: [ -~]*$' <<<"$log" &&
        [ "$(grep -A2 '^\./offline\.bin: ' <<<"$log" | sed 1d)" == $'\n'"$4" ]; }; }; then
     echo "the README's batch script: status $ended, '$said', its log one GBK file"
