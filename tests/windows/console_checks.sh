@@ -182,5 +182,4 @@ for faults in ${fault_tool:+WriteConsoleW:1:8 WriteConsoleW:1:0 MultiByteToWideC
   fi
   rm -rf "$work/fault"
 done
-faults=''
 exit $status
