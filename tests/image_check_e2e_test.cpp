@@ -125,7 +125,11 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
     const auto flip = [](std::size_t at) { return damaged([at](Bytes& b) { b[at] ^= 0x01; }); };
     const auto renamed = [](const std::string& name) { return damaged(nullptr, name); };
     const std::vector<std::string> none, json{"--json"};
-    const RunOptions as_usual;
+    const RunOptions as_usual, short_of_memory = [] {
+        RunOptions o;
+        o.memory_refused_from = "openat";  // the image's own open
+        return o;
+    }();
     const char* const any_bytes = "a POSIX file name of any bytes";
     const Damage cases[] = {
         {"good, original sources", damaged(nullptr), original, 0,
@@ -323,6 +327,15 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          nullptr,
          "strace fails the native checker's write",
          {"-e", "trace=write", "-e", "inject=write:error=EIO:when=1"}},
+        {"no memory for an image past the allocator's own reserve",
+         [](const TempDir& dir) {
+             const Bytes download = pattern_bytes(102400, 95);
+             dir.write("download.bin", download);
+             run_tool(dir.path(), usual_args);
+             return merged_name(usual_args[0], reference_checksum(download), 500);
+         },
+         none, 2, "", "Tolp_image_check: not enough memory\n", short_of_memory, nullptr,
+         "strace refuses the native checker's memory"},
     };
     for (const auto& c : cases) {
         if (c.native_only != nullptr && launched()) {
@@ -334,14 +347,15 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
         std::vector<std::string> args = c.options;
         const std::string file = c.make(dir);
         args.push_back(file);
+        const bool faulted = !c.faults.empty() || c.run.memory_refused_from != nullptr;
 #if defined(__SANITIZE_ADDRESS__)
         // Traced to its end, the checker's leak check cannot run.
-        if (!c.faults.empty()) {
+        if (faulted) {
             skip_case(std::string("'") + c.label + "'", "LeakSanitizer does not run under strace");
             continue;
         }
 #endif
-        if ((c.while_reading || !c.faults.empty()) && declared_program("strace").empty()) {
+        if ((c.while_reading || faulted) && declared_program("strace").empty()) {
             skip_case(std::string("'") + c.label + "'", "strace is not installed");
             continue;
         }

@@ -875,7 +875,11 @@ TEST(Reliability, TheStampedFileStaysTheFileItWas) {
             command.insert(command.begin(), c.runner.begin(), c.runner.end());
             command.insert(command.begin(), declared_program("setpriv"));
         }
-        const RunResult r = run_command(folder, command);
+        // Started with standard input closed, as a service may start it: the
+        // folder or a file then has descriptor 0.
+        RunOptions no_input;
+        no_input.closed_input = true;
+        const RunResult r = run_command(folder, command, no_input);
         EXPECT_EQ(r.status, c.status) << c.label << "\n" << r.out << r.err;
         EXPECT_TRUE(reason_line(usual_warning + c.reason, r.err)) << c.label;
         EXPECT_EQ(access_of(folder / "download.bin"), before) << c.label;

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <sstream>
 #include <thread>
 
@@ -61,7 +62,8 @@ pid_t spawn(const fs::path& dir, const Command& cmd, Streams streams, bool xfsz_
             bool empty_argv = false, const char* locale = nullptr) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, streams.in, 0);
+    if (streams.in >= 0) posix_spawn_file_actions_adddup2(&actions, streams.in, 0);
+    if (streams.in < 0) posix_spawn_file_actions_addclose(&actions, 0);
     posix_spawn_file_actions_adddup2(&actions, streams.out, 1);
     posix_spawn_file_actions_adddup2(&actions, streams.err, 2);
     posix_spawn_file_actions_addchdir_np(&actions, dir.c_str());
@@ -311,7 +313,9 @@ RunResult run_once(const fs::path& dir, const Command& cmd, RunOptions options) 
     }
     Ends keyboard = options.terminal_input ? terminal_ends() : Ends{};
     if (keyboard.read >= 0 && ::write(keyboard.read, "\n", 1) != 1) close_fd(keyboard.read);
-    int in = options.terminal_input ? keyboard.write : open("/dev/null", O_RDONLY | O_CLOEXEC);
+    int in = options.closed_input     ? -1
+             : options.terminal_input ? keyboard.write
+                                      : open("/dev/null", O_RDONLY | O_CLOEXEC);
     Ends out = output_for(options), err = pipe_ends();
     const pid_t pid =
         spawn(dir, full, {in, out.write, err.write}, launched() && options.file_size >= 0,
@@ -339,7 +343,33 @@ RunResult run_once(const fs::path& dir, const Command& cmd, RunOptions options) 
 // Now and then under load the emulator fails to start a program: status 1,
 // nothing written on either stream, which neither program ever does (each
 // writes before it can end). Such a start is made once more.
+namespace {
+
+// `cmd` refused memory from its last call `from` on: mmap with ENOMEM, brk
+// by leaving the break below the address asked for. Whatever the allocator
+// asks for from there cannot be had.
+Command short_of_memory(const fs::path& dir, const std::string& from, const Command& cmd) {
+    TempDir copy;
+    fs::copy(dir, copy.path(), fs::copy_options::recursive);
+    std::map<std::string, int> made{{"mmap", 0}, {"brk", 0}}, before = made;
+    for (const auto& call : calls_made(copy.path(), from + ",mmap,brk", cmd)) {
+        if (call == from) before = made;
+        ++made[call];
+    }
+    return traced({"-e", "trace=mmap,brk", "-e",
+                   "inject=mmap:error=ENOMEM:when=" + std::to_string(before["mmap"] + 1) + "+",
+                   "-e", "inject=brk:retval=1:when=" + std::to_string(before["brk"] + 1) + "+"},
+                  cmd);
+}
+
+}  // namespace
+
 RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions options) {
+    if (options.memory_refused_from != nullptr) {
+        const Command refused = short_of_memory(dir, options.memory_refused_from, cmd);
+        options.memory_refused_from = nullptr;
+        return run_command(dir, refused, options);
+    }
     RunResult r = run_once(dir, cmd, options);
     if (launched() && r.status == 1 && r.out.empty() && r.err.empty() && !options.full_output) {
         std::cout << "started again, the emulator's run had written nothing: " << cmd.back()

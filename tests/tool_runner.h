@@ -36,6 +36,13 @@ struct RunOptions {
     // Standard input on a pseudo-terminal, Enter typed ahead; otherwise an
     // empty file.
     bool terminal_input = false;
+    // Standard input closed, so that the files it opens take the lowest
+    // descriptors, 0 among them.
+    bool closed_input = false;
+    // Under strace, every request for more memory refused from the last
+    // system call of this name on, as on a machine that has run out (the
+    // calls counted in a normal run in a copy of the folder).
+    const char* memory_refused_from = nullptr;
 };
 
 using Command = std::vector<std::string>;
