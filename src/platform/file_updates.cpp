@@ -159,22 +159,27 @@ long rename_into_place(const Temporary& temp, const fs::path& target) {
     });
 }
 
-// Fills the temporary, gives it the target's access, flushes and closes it
-// and renames it into place. Unless it was renamed, the temporary is still
-// there for the caller to discard.
-FileFailure fill_and_rename(Temporary& temp, const Target& target, const std::uint8_t* bytes,
-                            std::size_t size) {
-    if (const long error = write_fully(temp.h, bytes, size, 0)) {
+// Fills the temporary and gives it the target's access, in one flush.
+FileFailure fill(Handle h, const Target& target, const std::uint8_t* bytes, std::size_t size) {
+    if (const long error = write_fully(h, bytes, size, 0)) {
         return failure(Failed::write, error, Step::temporary);
     }
-    const long error = target.exists ? os_carry_access(temp.h, target) : 0;
+    const long error = target.exists ? os_carry_access(h, target) : 0;
     if (error != 0) return failure(Failed::open, error, Step::access);
-    // With its access rules, in one flush.
-    if (const long flush_error = os_flush(temp.h, true)) {
+    if (const long flush_error = os_flush(h, true)) {
         return failure(Failed::flush, flush_error, Step::temporary);
     }
+    return {};
+}
+
+// Fills and closes the temporary, whatever happens (Windows removes no open
+// file), and renames it into place. Unless it was renamed, the temporary is
+// still there for the caller to remove.
+FileFailure fill_and_rename(const Temporary& temp, const Target& target, const std::uint8_t* bytes,
+                            std::size_t size) {
+    const FileFailure filled = fill(temp.h, target, bytes, size);
     const long close_error = os_close(temp.h);
-    temp.h = no_handle;
+    if (failed(filled)) return filled;
     if (close_error != 0) return failure(Failed::flush, close_error, Step::temporary);
     if (const long rename_error = rename_into_place(temp, target.path)) {
         return failure(Failed::open, rename_error, Step::rename);
@@ -182,9 +187,7 @@ FileFailure fill_and_rename(Temporary& temp, const Target& target, const std::ui
     return {};
 }
 
-void discard(Temporary& temp, FileFailure& f) {
-    if (temp.h != no_handle) os_close(temp.h);
-    temp.h = no_handle;
+void discard(const Temporary& temp, FileFailure& f) {
     f.removal_error = remove_pending_temporary();
     if (f.removal_error != 0) f.left_behind = temp.path;
 }
