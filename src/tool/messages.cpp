@@ -12,17 +12,24 @@
 
 namespace {
 
-// The text as `stream` shows it: its UTF-8 twin where Unicode shows (a
-// terminal that reads UTF-8, a Windows console), else the GBK bytes. The values go in as they came
+// A text as a stream shows it, and the encoding of its bytes.
+struct Shown {
+    const char* format;
+    Encoding encoding;
+};
+
+// Its UTF-8 twin where Unicode shows (a terminal that reads UTF-8, a
+// Windows console), else the GBK bytes. The values go in as they came
 // either way.
-const char* as_shown(Stream stream, const char* format) {
+Shown as_shown(Stream stream, const char* format) {
     // Asked once for the run's many messages.
     static const bool utf8[2] = {shows_unicode(Stream::out), shows_unicode(Stream::err)};
-    if (!utf8[stream == Stream::out ? 0 : 1]) return format;
+    if (!utf8[stream == Stream::out ? 0 : 1]) return {format, Encoding::gbk};
     const text::Twin* const twin =
         std::find_if(std::begin(text::twins), std::end(text::twins),
                      [format](const text::Twin& t) { return t.gbk == format; });
-    return twin != std::end(text::twins) ? twin->utf8 : format;
+    if (twin == std::end(text::twins)) return {format, Encoding::gbk};
+    return {twin->utf8, Encoding::utf8};
 }
 
 // The format is one of the texts or its UTF-8 twin, which has the same
@@ -31,10 +38,9 @@ const char* as_shown(Stream stream, const char* format) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 void write_formatted(Stream stream, const char* gbk_format, std::va_list values) {
-    const char* format = as_shown(stream, gbk_format);
-    const Encoding encoding = format == gbk_format ? Encoding::gbk : Encoding::utf8;
-    const std::string line = formatted_list(format, values);
-    write_message(stream, line.data(), line.size(), encoding);
+    const Shown shown = as_shown(stream, gbk_format);
+    const std::string line = formatted_list(shown.format, values);
+    write_message(stream, line.data(), line.size(), shown.encoding);
 }
 #pragma GCC diagnostic pop
 
