@@ -214,12 +214,13 @@ bool carry_attributes(int fd, const fs::path& target) {
         const char* name = &names[at];
         const ssize_t value_size = getxattr(target.c_str(), name, nullptr, 0);
         if (value_size < 0) return false;
-        value.resize(static_cast<std::size_t>(value_size) + 1);
+        // At least a byte each: a read into no room only asks the size.
+        value.resize(std::max<std::size_t>(static_cast<std::size_t>(value_size), 1));
         const ssize_t length = getxattr(target.c_str(), name, value.data(), value.size());
         if (length < 0) return false;
         value.resize(static_cast<std::size_t>(length));
         // A label the new file already has (a security module's) stays.
-        present.resize(value.size() + 1);
+        present.resize(std::max<std::size_t>(value.size(), 1));
         const ssize_t has = fgetxattr(fd, name, present.data(), present.size());
         if (has == length && std::equal(value.begin(), value.end(), present.begin())) continue;
         if (fsetxattr(fd, name, value.data(), value.size(), 0) != 0) return false;
@@ -243,20 +244,19 @@ long os_rename(const fs::path& from, const fs::path& to) {
     return error_unless(std::rename(from.c_str(), to.c_str()) == 0);
 }
 
-// Through the folder; but for an I/O error there (the disk failed), through
-// the whole file system.
+// Through the folder. Where it could not be opened or cannot be flushed
+// (but for an I/O error: the disk failed), through the whole file system
+// the image is on.
 long os_flush_rename(const Target& t) {
-    const int folder = fd_of(t.folder);
-    if (folder >= 0) {
-        if (fsync(folder) == 0) return 0;
+    if (t.folder >= 0) {
+        if (fsync(fd_of(t.folder)) == 0) return 0;
         if (errno == EIO) return EIO;
     }
 #ifdef __linux__
-    const int fd =
-        folder >= 0 ? folder : open(t.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = open(t.path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd >= 0) {
         const long error = error_unless(syncfs(fd) == 0);
-        if (fd != folder) close(fd);
+        close(fd);
         return error;
     }
 #endif
