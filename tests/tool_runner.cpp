@@ -22,8 +22,6 @@ extern char** environ;
 
 namespace {
 
-constexpr double run_timeout_seconds = 60;
-
 std::string env_or(const char* name, const std::string& fallback) {
     const char* v = std::getenv(name);
     return v != nullptr && *v != '\0' ? std::string(v) : fallback;
@@ -329,11 +327,11 @@ RunResult run_once(const fs::path& dir, const Command& cmd, RunOptions options) 
         close_fd(err.read);
         return r;
     }
-    drain(out.read, err.read, r, run_timeout_seconds);
+    drain(out.read, err.read, r, options.seconds);
     close_fd(out.read);
     close_fd(err.read);
     bool killed = false;
-    r.status = status_of(wait_for(pid, r.timed_out ? 0 : run_timeout_seconds, &killed));
+    r.status = status_of(wait_for(pid, r.timed_out ? 0 : options.seconds, &killed));
     r.timed_out = r.timed_out || killed;
     close_fd(keyboard.read);
     return r;

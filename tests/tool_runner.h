@@ -43,6 +43,7 @@ struct RunOptions {
     // system call of this name on, as on a machine that has run out (the
     // calls counted in a normal run in a copy of the folder).
     const char* memory_refused_from = nullptr;
+    double seconds = 60;  // killed after this long
 };
 
 using Command = std::vector<std::string>;
