@@ -187,11 +187,6 @@ FileFailure fill_and_rename(const Temporary& temp, const Target& target, const s
     return {};
 }
 
-void discard(const Temporary& temp, FileFailure& f) {
-    f.removal_error = remove_pending_temporary();
-    if (f.removal_error != 0) f.left_behind = temp.path;
-}
-
 }  // namespace
 
 FileFailure update_in_place(const fs::path& path, const std::uint8_t* contents, std::size_t size,
@@ -225,7 +220,8 @@ FileFailure replace_file(const fs::path& path, const std::uint8_t* bytes, std::s
         f = fill_and_rename(temp, target, bytes, size);
     }
     if (failed(f)) {
-        discard(temp, f);
+        f.removal_error = remove_pending_temporary();
+        if (f.removal_error != 0) f.left_behind = temp.path;
     } else if (const long error = os_flush_rename(target)) {
         // Replaced: from here on nothing can undo it.
         f = failure(Failed::flush, error, Step::rename_flush);

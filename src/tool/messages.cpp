@@ -12,24 +12,17 @@
 
 namespace {
 
-// A text as a stream shows it, and the encoding of its bytes.
-struct Shown {
-    const char* format;
-    Encoding encoding;
-};
-
-// Its UTF-8 twin where Unicode shows (a terminal that reads UTF-8, a
-// Windows console), else the GBK bytes. The values go in as they came
-// either way.
-Shown as_shown(Stream stream, const char* format) {
+// A text's UTF-8 twin where `stream` shows Unicode (a terminal that reads
+// UTF-8, a Windows console); none where its GBK bytes are shown. The values
+// go in as they came either way.
+const text::Twin* twin_shown(Stream stream, const char* format) {
     // Asked once for the run's many messages.
     static const bool utf8[2] = {shows_unicode(Stream::out), shows_unicode(Stream::err)};
-    if (!utf8[stream == Stream::out ? 0 : 1]) return {format, Encoding::gbk};
+    if (!utf8[stream == Stream::out ? 0 : 1]) return nullptr;
     const text::Twin* const twin =
         std::find_if(std::begin(text::twins), std::end(text::twins),
                      [format](const text::Twin& t) { return t.gbk == format; });
-    if (twin == std::end(text::twins)) return {format, Encoding::gbk};
-    return {twin->utf8, Encoding::utf8};
+    return twin != std::end(text::twins) ? twin : nullptr;
 }
 
 // The format is one of the texts or its UTF-8 twin, which has the same
@@ -38,9 +31,9 @@ Shown as_shown(Stream stream, const char* format) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wformat-nonliteral"
 void write_formatted(Stream stream, const char* gbk_format, std::va_list values) {
-    const Shown shown = as_shown(stream, gbk_format);
-    const std::string line = formatted_list(shown.format, values);
-    write_message(stream, line.data(), line.size(), shown.encoding);
+    const text::Twin* const twin = twin_shown(stream, gbk_format);
+    const std::string line = formatted_list(twin ? twin->utf8 : gbk_format, values);
+    write_message(stream, line.data(), line.size(), twin ? Encoding::utf8 : Encoding::gbk);
 }
 #pragma GCC diagnostic pop
 
