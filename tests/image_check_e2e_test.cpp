@@ -124,12 +124,9 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
     const std::vector<std::string> stamped{"--sources=stamped"};
     const auto flip = [](std::size_t at) { return damaged([at](Bytes& b) { b[at] ^= 0x01; }); };
     const auto renamed = [](const std::string& name) { return damaged(nullptr, name); };
+    const auto sources = [](const char* dir) { return std::vector<std::string>{"--sources", dir}; };
     const std::vector<std::string> none, json{"--json"};
-    const RunOptions as_usual, short_of_memory = [] {
-        RunOptions o;
-        o.memory_refused_from = "openat";  // the image's own open
-        return o;
-    }();
+    const RunOptions as_usual, short_of_memory{-1, false, "openat"};  // from the image's open
     const char* const any_bytes = "a POSIX file name of any bytes";
     const Damage cases[] = {
         {"good, original sources", damaged(nullptr), original, 0,
@@ -194,8 +191,7 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
              run_tool(dir / "long", usual_args);
              return "long/11-22-33-44-55-66_6B1DDC00_500.bin";
          },
-         {"--sources=long"},
-         0,
+         sources("long"), 0,
          "  offline.bin: 41060 bytes, 100 over its room of 40960; the image lacks its bytes "
          "40960-41059 (under ramboot.bin)\n"
          "  ramboot.bin: 12338 bytes, 50 over its room of 12288; the image lacks its bytes "
@@ -211,9 +207,7 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
              write_file(dir / "oversized" / "download.bin", made_from.download);
              return made_name;
          },
-         {"--sources", "oversized"},
-         2,
-         "",
+         sources("oversized"), 2, "",
          "Tolp_image_check: oversized/offline.bin: too large: 53508 bytes, at most 53507 "
          "expected\n"},
         {"truncated copy", damaged([](Bytes& b) { b.pop_back(); }), none, 1,
@@ -254,15 +248,9 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
              write_file(dir / "empty_offline" / "offline.bin", "");
              return made_name;
          },
-         {"--sources", "empty_offline"},
-         1,
-         "  gap after offline: 0x00000-0x0A000, first difference at 0x00000: FAIL\n",
-         ""},
-        {"sources missing",
-         damaged(nullptr),
-         {"--sources", "nowhere"},
-         2,
-         "",
+         sources("empty_offline"), 1,
+         "  gap after offline: 0x00000-0x0A000, first difference at 0x00000: FAIL\n", ""},
+        {"sources missing", damaged(nullptr), sources("nowhere"), 2, "",
          "Tolp_image_check: nowhere/download.bin: No such file or directory\n"},
         {"no sources, as JSON", damaged(nullptr), json, 0,
          "{\"name\": \"regions\", \"ok\": null, \"detail\": \"not compared (offline, gaps, "
@@ -459,33 +447,23 @@ struct CallCase {
 };
 
 TEST(ImageCheck, HelpVersionAndWrongCalls) {
+    const std::string usage =
+        "usage: Tolp_image_check [--sources DIR | --sources=DIR] [--json] [--] IMAGE...\n";
+    const std::string checker = "Tolp_image_check: ", missing = "No such file or directory\n";
+    const std::string wrong = checker + "unknown option or missing value: ";
+    const std::string no_image = checker + "no image to check\nusage: ";
     const CallCase cases[] = {
-        {{"--help"},
-         0,
-         "usage: Tolp_image_check [--sources DIR | --sources=DIR] [--json] [--] IMAGE...\n",
-         ""},
-        {{"-h"},
-         0,
-         "usage: Tolp_image_check [--sources DIR | --sources=DIR] [--json] [--] IMAGE...\n",
-         ""},
+        {{"--help"}, 0, usage, ""},
+        {{"-h"}, 0, usage, ""},
         {{"--version"}, 0, "Tolp_image_check " TOLP_VERSION "\n", ""},
-        {{"--frobnicate", "x.bin"},
-         2,
-         "",
-         "Tolp_image_check: unknown option or missing value: --frobnicate\nusage: "},
-        {{"--sources"}, 2, "", "Tolp_image_check: unknown option or missing value: --sources\n"},
+        {{"--frobnicate", "x.bin"}, 2, "", wrong + "--frobnicate\nusage: "},
+        {{"--sources"}, 2, "", wrong + "--sources\n"},
         // An unset variable in a script: no folder is not "no sources".
-        {{"--sources", "", "x.bin"},
-         2,
-         "",
-         "Tolp_image_check: unknown option or missing value: --sources\nusage: "},
-        {{}, 2, "", "Tolp_image_check: no image to check\nusage: "},
-        {{"--sources", "dir"}, 2, "", "Tolp_image_check: no image to check\nusage: "},
+        {{"--sources", "", "x.bin"}, 2, "", wrong + "--sources\nusage: "},
+        {{}, 2, "", no_image},
+        {{"--sources", "dir"}, 2, "", no_image},
         // After "--" every argument is an image, even one that looks like an option.
-        {{"--", "--json"},
-         2,
-         "--json\n  result: UNREADABLE\n",
-         "Tolp_image_check: --json: No such file or directory\n"},
+        {{"--", "--json"}, 2, "--json\n  result: UNREADABLE\n", checker + "--json: " + missing},
     };
     for (const auto& c : cases) {
         TempDir dir;

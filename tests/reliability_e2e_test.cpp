@@ -224,10 +224,7 @@ std::unique_ptr<PipedRun> run_until(const TempDir& dir, const Moment& m, const C
 }
 
 TEST(Reliability, EverySignalThatEndsTheRunRemovesItsTemporary) {
-    if (launched()) {
-        GTEST_SKIP() << "POSIX signals reach the emulator, not the Windows program's console "
-                        "handler";
-    }
+    if (launched()) GTEST_SKIP() << "POSIX signals reach the emulator, not the console handler";
     REQUIRE_PROGRAM("strace");
     const int signals[] = {SIGHUP,  SIGINT,  SIGQUIT,   SIGTERM, SIGUSR1, SIGUSR2,  SIGALRM,
                            SIGPIPE, SIGXCPU, SIGVTALRM, SIGPROF, SIGIO,   SIGRTMIN, SIGRTMAX};
@@ -377,13 +374,8 @@ const Faults combined_faults[] = {
     {{"inject=pread64:error=EIO:when=1"}, 255, {EIO}},
     {{"inject=pread64:error=EINTR:when=1"}, 0, {}},
     // A temporary that cannot be removed after a failed flush or rename.
-    {{"inject=fsync:error=EIO:when=1", "inject=unlink:error=EACCES",
-      "inject=unlinkat:error=EACCES"},
-     1,
-     {EIO}},
-    {{"inject=rename:error=EXDEV", "inject=unlink:error=EPERM", "inject=unlinkat:error=EPERM"},
-     255,
-     {EXDEV}},
+    {{"inject=fsync:error=EIO:when=1", "inject=unlink,unlinkat:error=EACCES"}, 1, {EIO}},
+    {{"inject=rename:error=EXDEV", "inject=unlink,unlinkat:error=EPERM"}, 255, {EXDEV}},
 };
 
 void setfacl(const fs::path& folder, const std::vector<std::string>& args) {
@@ -508,9 +500,8 @@ std::map<std::string, int> logged_calls(const fs::path& log) {
 }
 
 TEST(Reliability, EveryFailingWin32CallLeavesWholeFilesAndAnHonestStatus) {
-    if (std::getenv("TOLP_FAULT_TOOL") == nullptr || std::getenv("TOLP_FAULT_CHECKER") == nullptr) {
+    if (std::getenv("TOLP_FAULT_TOOL") == nullptr || std::getenv("TOLP_FAULT_CHECKER") == nullptr)
         GTEST_SKIP() << "runs against the Windows build's fault copies (TOLP_FAULT_TOOL)";
-    }
     const Win32Program programs[] = {
         {"TOLP_FAULT_TOOL", false, usual_args},
         {"TOLP_FAULT_CHECKER", true, {"--sources", "original", usual_merged}}};
@@ -1021,9 +1012,8 @@ struct HeldCase {
 // download.bin whole and no merged image.
 TEST(Reliability, AnInputHeldOpenForAMomentIsRetriedOrRefusedWhole) {
     const char* holder = std::getenv("TOLP_HOLDER");
-    if (holder == nullptr || !launched()) {
+    if (holder == nullptr || !launched())
         GTEST_SKIP() << "Windows' sharing rule: runs against the Windows build (TOLP_HOLDER)";
-    }
     const HeldCase cases[] = {
         // Sharing reading and writing, a hold never keeps the stamp out.
         {"download.bin", false, 1000, 0}, {"download.bin", false, 5000, 0},

@@ -24,26 +24,20 @@ const char* const utf8_locale = "C.UTF-8";
 
 // Calls answered before any stage: too few arguments, help and version.
 TEST(RunSequence, ShortCallsAreAnsweredAndTouchNothing) {
+    const Bytes none = formatted(text::arg_count, 0) + text::need_mac_and_count;
+    const Bytes none_utf8 = formatted(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8;
     const CallCase cases[] = {
-        {{}, formatted(text::arg_count, 0) + text::need_mac_and_count, 255},
+        {{}, none, 255},
         {{"11-22-33-44-55-66"}, formatted(text::arg_count, 1) + text::need_count, 255},
         {{""}, formatted(text::arg_count, 1) + text::need_count, 255},
         // A terminal that reads UTF-8 gets the texts in UTF-8; another
         // locale's terminal, like a pipe, the GBK bytes.
-        {{}, formatted(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8, 255, utf8_locale},
-        {{}, formatted(text::arg_count, 0) + text::need_mac_and_count, 255, "C"},
+        {{}, none_utf8, 255, utf8_locale},
+        {{}, none, 255, "C"},
         // A UTF-8 locale this machine does not have: the terminal reads UTF-8.
-        {{},
-         formatted(text::arg_count_utf8, 0) + text::need_mac_and_count_utf8,
-         255,
-         "xx_XX.UTF-8"},
+        {{}, none_utf8, 255, "xx_XX.UTF-8"},
         // Waiting at a keyboard, the message in a file: said on the screen.
-        {{},
-         formatted(text::arg_count, 0) + text::need_mac_and_count,
-         255,
-         nullptr,
-         text::waiting_for_enter,
-         true},
+        {{}, none, 255, nullptr, text::waiting_for_enter, true},
         {{"--help"}, text::usage, 0},
         {{"-h"}, text::usage, 0},
         {{"--help"}, text::usage_utf8, 0, utf8_locale},
@@ -142,9 +136,7 @@ TEST(RunSequence, AStopWaitsForAKeyWithItsMessageAlreadyShown) {
 }
 
 TEST(RunSequence, ZeroArgumentCountIsAnsweredLikeNoArguments) {
-    if (launched()) {
-        GTEST_SKIP() << "a launcher always passes the program name";
-    }
+    if (launched()) GTEST_SKIP() << "a launcher always passes the program name";
     TempDir dir;
     RunOptions no_name;
     no_name.empty_argv = true;

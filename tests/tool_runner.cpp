@@ -336,12 +336,6 @@ RunResult run_once(const fs::path& dir, const Command& cmd, RunOptions options) 
     close_fd(keyboard.read);
     return r;
 }
-}  // namespace
-
-// Now and then under load the emulator fails to start a program: status 1,
-// nothing written on either stream, which neither program ever does (each
-// writes before it can end). Such a start is made once more.
-namespace {
 
 // `cmd` refused memory from its last call `from` on: mmap with ENOMEM, brk
 // by leaving the break below the address asked for. Whatever the allocator
@@ -349,7 +343,7 @@ namespace {
 Command short_of_memory(const fs::path& dir, const std::string& from, const Command& cmd) {
     TempDir copy;
     fs::copy(dir, copy.path(), fs::copy_options::recursive);
-    std::map<std::string, int> made{{"mmap", 0}, {"brk", 0}}, before = made;
+    std::map<std::string, int> made, before;
     for (const auto& call : calls_made(copy.path(), from + ",mmap,brk", cmd)) {
         if (call == from) before = made;
         ++made[call];
@@ -359,15 +353,14 @@ Command short_of_memory(const fs::path& dir, const std::string& from, const Comm
                    "-e", "inject=brk:retval=1:when=" + std::to_string(before["brk"] + 1) + "+"},
                   cmd);
 }
-
 }  // namespace
 
-RunResult run_command(const fs::path& dir, const Command& cmd, RunOptions options) {
-    if (options.memory_refused_from != nullptr) {
-        const Command refused = short_of_memory(dir, options.memory_refused_from, cmd);
-        options.memory_refused_from = nullptr;
-        return run_command(dir, refused, options);
-    }
+// Now and then under load the emulator fails to start a program: status 1,
+// nothing written on either stream, which neither program ever does (each
+// writes before it can end). Such a start is made once more.
+RunResult run_command(const fs::path& dir, const Command& given, RunOptions options) {
+    const char* const from = options.memory_refused_from;
+    const Command cmd = from != nullptr ? short_of_memory(dir, from, given) : given;
     RunResult r = run_once(dir, cmd, options);
     if (launched() && r.status == 1 && r.out.empty() && r.err.empty() && !options.full_output) {
         std::cout << "started again, the emulator's run had written nothing: " << cmd.back()

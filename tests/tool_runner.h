@@ -29,7 +29,11 @@ struct RunResult {
 struct RunOptions {
     long file_size = -1;       // RLIMIT_FSIZE in bytes; -1: none
     bool full_output = false;  // standard output on /dev/full instead of a pipe
-    bool empty_argv = false;   // no arguments at all, not even the program's name
+    // Under strace, every request for more memory refused from the last
+    // system call of this name on, as on a machine that has run out (the
+    // calls counted in a normal run in a copy of the folder).
+    const char* memory_refused_from = nullptr;
+    bool empty_argv = false;  // no arguments at all, not even the program's name
     // Standard output on a pseudo-terminal (passing bytes unchanged), with
     // LC_ALL set to this locale; null: a pipe and the test's own locale.
     const char* terminal_locale = nullptr;
@@ -39,10 +43,6 @@ struct RunOptions {
     // Standard input closed, so that the files it opens take the lowest
     // descriptors, 0 among them.
     bool closed_input = false;
-    // Under strace, every request for more memory refused from the last
-    // system call of this name on, as on a machine that has run out (the
-    // calls counted in a normal run in a copy of the folder).
-    const char* memory_refused_from = nullptr;
     double seconds = 60;  // killed after this long
 };
 
