@@ -375,10 +375,10 @@ TEST(ImageCheck, ShortDownloadImagesReportAbsentFields) {
          {"  MAC: absent (the download image ends at byte 100 of the header page)\n",
           "  MAC sum: absent (the download image ends at byte 100 of the header page)\n",
           "  count: 500\n", "  name count: name says 500, stamped 500: OK\n"}},
-        {143,
-         {"  MAC: 11 22 33 44 55 66\n",
-          "  MAC sum: absent (the download image ends at byte 143 of the header page)\n"}},
         // A field that ends exactly where the image ends is there.
+        {142,
+         {"  MAC: 11 22 33 44 55 66\n",
+          "  MAC sum: absent (the download image ends at byte 142 of the header page)\n"}},
         {76,
          {"  count: 500\n",
           "  MAC: absent (the download image ends at byte 76 of the header page)\n"}},

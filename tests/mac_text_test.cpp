@@ -50,6 +50,7 @@ TEST(MacText, GroupsDecodeAsWrittenIgnoringSpacesAndDashes) {
         {"aa-Bb-cC-dd-EE-ff", {0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF}},
         {"0A- A-A -  ----1-", {0x0A, 0x0A, 0x0A, 0x00, 0x00, 0x01}},
         {"-----------------", {0, 0, 0, 0, 0, 0}},
+        {"11a22b33c44d55e66", {0x11, 0x22, 0x33, 0x44, 0x55, 0x66}},  // a separator is never read
     };
     for (const auto& c : cases) {
         std::uint8_t got[7] = {9, 9, 9, 9, 9, 9, 9};

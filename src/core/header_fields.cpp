@@ -1,5 +1,7 @@
 #include "header_fields.h"
 
+#include <cstring>
+
 namespace {
 
 // Writes `bytes` at `offset`, cut at the image's end.
@@ -32,9 +34,7 @@ HeaderFields read_header(const std::uint8_t* image, std::size_t size) {
     if (held.length) f.length = big_endian32(image + length_offset);
     if (held.checksum) f.checksum = little_endian32(image + checksum_offset);
     if (held.count) f.count = little_endian32(image + count_offset);
-    if (held.mac) {
-        for (std::size_t k = 0; k < mac_size; ++k) f.mac[k] = image[mac_offset + k];
-    }
+    if (held.mac) std::memcpy(f.mac, image + mac_offset, mac_size);
     if (held.mac_sum) {
         f.mac_sum =
             static_cast<std::uint16_t>(image[mac_sum_offset] | image[mac_sum_offset + 1] << 8);

@@ -177,7 +177,7 @@ FileFailure fill(Handle h, const Target& target, const std::uint8_t* bytes, std:
 // still there for the caller to remove.
 FileFailure fill_and_rename(const Temporary& temp, const Target& target, const std::uint8_t* bytes,
                             std::size_t size) {
-    const FileFailure filled = fill(temp.h, target, bytes, size);
+    FileFailure filled = fill(temp.h, target, bytes, size);
     const long close_error = os_close(temp.h);
     if (failed(filled)) return filled;
     if (close_error != 0) return failure(Failed::flush, close_error, Step::temporary);

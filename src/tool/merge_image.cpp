@@ -44,7 +44,7 @@ void merge_file(const char* file_name, const std::uint8_t* download, std::uint32
         image_of(inputs, input).size =
             read_bin(file, input.path, merged.get() + input.offset, room_for(input, bin_size));
     }
-    if (bin_size > 0) std::memcpy(merged.get() + download_offset, download, bin_size);
+    std::memcpy(merged.get() + download_offset, download, bin_size);
     fill_gaps(merged.get(), inputs);
     warn_about_overrun(offline_image, inputs);
     warn_about_overrun(ramboot_image, inputs);
