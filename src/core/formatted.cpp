@@ -1,5 +1,6 @@
 #include "formatted.h"
 
+#include <algorithm>
 #include <vector>
 
 std::string formatted(const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
@@ -16,8 +17,9 @@ std::string formatted_list(const char* format, std::va_list values) {
     // `values` was started by the caller, which the analyzer does not follow.
     // NOLINTNEXTLINE(clang-analyzer-valist.Uninitialized)
     const int size = std::vsnprintf(nullptr, 0, format, values);
-    std::vector<char> text(size > 0 ? static_cast<std::size_t>(size) + 1 : 1, '\0');
-    if (size > 0) std::vsnprintf(text.data(), text.size(), format, again);
+    // A format the C library refuses (-1) gives the empty text.
+    std::vector<char> text(static_cast<std::size_t>(std::max(size, 0)) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, again);
     va_end(again);
     return text.data();
 }

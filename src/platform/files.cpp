@@ -45,7 +45,8 @@ std::int64_t read_input(InputFile& file, std::uint8_t* buf, std::size_t room) {
     std::size_t got = 0, more = 0;
     std::uint8_t beyond = 0;
     long error = read_fully(file.handle, buf, room, 0, got);
-    if (error == 0 && got == room) error = read_fully(file.handle, &beyond, 1, room, more);
+    // Only a read that filled the room (so met no error) looks one byte past it.
+    if (got == room) error = read_fully(file.handle, &beyond, 1, room, more);
     close_input(file);
     if (error != 0) file.failure = failure(Failed::read, error);
     return error != 0 ? -1 : static_cast<std::int64_t>(got + more);

@@ -1,5 +1,6 @@
 #include "load_download.h"
 
+#include <algorithm>
 #include <climits>
 
 #include "console_texts.h"
@@ -12,7 +13,7 @@ namespace {
 // The size as the transcript's %ld shows it; a size past a 32-bit long
 // (Windows) is refused as too large right after, with its true value.
 long printable(std::uint64_t size) {
-    return size > static_cast<std::uint64_t>(LONG_MAX) ? LONG_MAX : static_cast<long>(size);
+    return static_cast<long>(std::min<std::uint64_t>(size, LONG_MAX));
 }
 
 // `value` in `base` (10 or 16, lower-case digits) at `out`; its length.
