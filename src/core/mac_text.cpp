@@ -1,6 +1,7 @@
 #include "mac_text.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <iterator>
 
@@ -10,17 +11,15 @@ namespace {
 
 constexpr std::size_t separator_positions[] = {2, 5, 8, 11, 14};
 
+// isxdigit is the same 22 characters in every locale.
 bool is_mac_character(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F') || c == ' ' ||
-           c == '-';
+    return std::isxdigit(static_cast<unsigned char>(c)) || c == ' ' || c == '-';
 }
 
 // Value of a hex digit, or -1 for anything else.
 int hex_value(unsigned char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
+    if (!std::isxdigit(c)) return -1;
+    return c <= '9' ? c - '0' : (c | 0x20) - 'a' + 10;
 }
 
 bool is_c_space(char c) {
