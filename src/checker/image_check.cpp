@@ -286,14 +286,14 @@ std::size_t utf8_sequence_length(const std::string& text, std::size_t at) {
     return length;
 }
 
-bool is_c1_control(const std::string& text, std::size_t at) {
-    return at + 1 < text.size() && static_cast<unsigned char>(text[at]) == 0xC2 &&
-           static_cast<unsigned char>(text[at + 1]) < 0xA0 && utf8_sequence_length(text, at) == 2;
-}
-
 unsigned code_point_of(const std::string& text, std::size_t at) {
     const auto c = static_cast<unsigned char>(text[at]);
     return c == 0xC2 ? static_cast<unsigned char>(text[at + 1]) : c;
+}
+
+// U+0080 to U+009F: the two-byte sequences led by 0xC2 below 0xC2 0xA0.
+bool is_c1_control(const std::string& text, std::size_t at) {
+    return utf8_sequence_length(text, at) == 2 && code_point_of(text, at) < 0xA0;
 }
 
 namespace {
