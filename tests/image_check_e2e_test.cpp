@@ -89,9 +89,9 @@ struct Damage {
     std::function<std::string(const TempDir&)> make;  // returns the file to check
     std::vector<std::string> options;
     int status;
-    std::string expected_out;  // a part of standard output
-    std::string expected_err;  // a part of standard error
-    RunOptions run = {};       // standard output on a full device
+    std::string expected_out;       // a part of standard output
+    std::string expected_err = "";  // a part of standard error
+    RunOptions run = {};            // standard output on a full device
     // Done to the file while the checker reads it (held at its first read).
     std::function<void(const TempDir&, const std::string&)> while_reading = nullptr;
     const char* native_only = nullptr;     // why the row needs the native build
@@ -128,77 +128,78 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
     const std::vector<std::string> none, json{"--json"};
     const RunOptions as_usual, short_of_memory{-1, false, "openat"};  // from the image's open
     const char* const any_bytes = "a POSIX file name of any bytes";
+    const auto long_sources = [](const TempDir& dir) {
+        fs::create_directory(dir / "long");
+        write_file(dir / "long" / "offline.bin", pattern_bytes(41060, 93));
+        write_file(dir / "long" / "ramboot.bin", pattern_bytes(12338, 94));
+        write_file(dir / "long" / "download.bin", made_from.download);
+        run_tool(dir / "long", usual_args);
+        return std::string("long/11-22-33-44-55-66_6B1DDC00_500.bin");
+    };
     const Damage cases[] = {
         {"good, original sources", damaged(nullptr), original, 0,
          "  offline: 0x00000-0x00064: OK\n  gap after offline: 0x00064-0x0A000: OK\n"
          "  RAM boot: 0x0A000-0x0A032: OK\n  gap after RAM boot: 0x0A032-0x0D000: OK\n"
-         "  download: 0x0D000-0x0D103: OK\n  result: consistent\n",
-         ""},
-        {"good, stamped sources", damaged(nullptr), stamped, 0, "  result: consistent\n", ""},
+         "  download: 0x0D000-0x0D103: OK\n  result: consistent\n"},
+        {"good, stamped sources", damaged(nullptr), stamped, 0, "  result: consistent\n"},
         {"offline byte", flip(0x20), original, 1,
          "  offline: 0x00000-0x00064, first difference at 0x00020: FAIL\n"
-         "    expected at 0x00020: ",
-         ""},
-        {"offline byte unseen without sources", flip(0x20), none, 0, "  result: consistent\n", ""},
+         "    expected at 0x00020: "},
+        {"offline byte unseen without sources", flip(0x20), none, 0, "  result: consistent\n"},
         {"gap after the offline image", flip(0x100), stamped, 1,
          "  gap after offline: 0x00064-0x0A000, first difference at 0x00100: FAIL\n"
          "    expected at 0x00100: FF FF FF FF [FF] FF FF FF FF\n"
-         "    found    at 0x00100: FF FF FF FF [FE] FF FF FF FF\n",
-         ""},
+         "    found    at 0x00100: FF FF FF FF [FE] FF FF FF FF\n"},
         {"RAM boot byte", flip(0xA031), original, 1,
-         "  RAM boot: 0x0A000-0x0A032, first difference at 0x0A031: FAIL\n", ""},
+         "  RAM boot: 0x0A000-0x0A032, first difference at 0x0A031: FAIL\n"},
         {"gap after the RAM boot image", flip(0xCFFF), original, 1,
-         "  gap after RAM boot: 0x0A032-0x0D000, first difference at 0x0CFFF: FAIL\n", ""},
+         "  gap after RAM boot: 0x0A032-0x0D000, first difference at 0x0CFFF: FAIL\n"},
         {"unstamped header byte", flip(0xD000 + 200), original, 1,
-         "  download: 0x0D000-0x0D103, first difference at 0x0D0C8: FAIL\n", ""},
-        {"payload byte", flip(0xD000 + 257), {}, 1, "  checksum: stamped 6B1DDC00, computed ", ""},
+         "  download: 0x0D000-0x0D103, first difference at 0x0D0C8: FAIL\n"},
+        {"payload byte", flip(0xD000 + 257), {}, 1, "  checksum: stamped 6B1DDC00, computed "},
         {"stamped MAC sum", damaged([](Bytes& b) { b[0xD000 + 142] = 0x66; }), original, 1,
          "  MAC sum: stamped 358, the MAC bytes add up to 357: FAIL\n"
-         "    expected at 0x0D08E: 65 01\n    found    at 0x0D08E: 66 01\n",
-         ""},
+         "    expected at 0x0D08E: 65 01\n    found    at 0x0D08E: 66 01\n"},
         {"other MAC in the name", renamed("11-22-33-44-55-67_6B1DDC00_500.bin"), none, 1,
-         "  name MAC: name says 11 22 33 44 55 67, stamped 11 22 33 44 55 66: FAIL\n", ""},
+         "  name MAC: name says 11 22 33 44 55 67, stamped 11 22 33 44 55 66: FAIL\n"},
         {"other count in the name", renamed("11-22-33-44-55-66_6B1DDC00_5.bin"), none, 1,
-         "  name count: name says 5, stamped 500: FAIL\n", ""},
+         "  name count: name says 5, stamped 500: FAIL\n"},
         {"other checksum in the name", renamed("11-22-33-44-55-66_6B1DDC01_500.bin"), none, 1,
-         "  name checksum: name says 6B1DDC01, stamped 6B1DDC00: FAIL\n", ""},
+         "  name checksum: name says 6B1DDC01, stamped 6B1DDC00: FAIL\n"},
         {"name not in the tool's form", renamed("image.bin"), none, 0,
-         "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (too short), not compared\n", ""},
+         "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (too short), not compared\n"},
         {"a name of one letter", renamed("x"), none, 0,
-         "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (too short), not compared\n", ""},
+         "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (too short), not compared\n"},
         // Names the tool never writes, though shaped like its own.
         {"name with a checksum not in hex", renamed("11-22-33-44-55-66_6B1DDC0G_500.bin"), none, 1,
          "  name: the checksum '6B1DDC0G' is not 8 upper-case hex digits, as the tool writes it: "
-         "FAIL\n",
-         ""},
+         "FAIL\n"},
         {"name with another separator before the count",
          renamed("11-22-33-44-55-66_6B1DDC00-500.bin"), none, 0,
          "  name: not in the tool's form MAC_CHECKSUM_COUNT.bin (no '_' after the 8-character "
-         "checksum), not compared\n",
-         ""},
+         "checksum), not compared\n"},
         {"name with lower-case checksum digits", renamed("11-22-33-44-55-66_6b1ddc00_500.bin"),
-         none, 1, "as the tool writes", ""},
+         none, 1, "as the tool writes"},
         {"name with a leading zero in the count", renamed("11-22-33-44-55-66_6B1DDC00_0500.bin"),
-         none, 1, "  name: the count '0500' is not as the tool writes a count", ""},
+         none, 1, "  name: the count '0500' is not as the tool writes a count"},
         {"a second copy as Windows names it", renamed("11-22-33-44-55-66_6B1DDC00_500 (1).bin"),
-         none, 1, "  name: the count '500 (1)' is not as the tool writes a count", ""},
-        {"sources longer than their room, as the tool lays them out",
-         [](const TempDir& dir) {
-             fs::create_directory(dir / "long");
-             write_file(dir / "long" / "offline.bin", pattern_bytes(41060, 93));
-             write_file(dir / "long" / "ramboot.bin", pattern_bytes(12338, 94));
-             write_file(dir / "long" / "download.bin", made_from.download);
-             run_tool(dir / "long", usual_args);
-             return "long/11-22-33-44-55-66_6B1DDC00_500.bin";
-         },
-         sources("long"), 0,
+         none, 1, "  name: the count '500 (1)' is not as the tool writes a count"},
+        {"sources longer than their room, as the tool lays them out", long_sources, sources("long"),
+         0,
          "  offline.bin: 41060 bytes, 100 over its room of 40960; the image lacks its bytes "
          "40960-41059 (under ramboot.bin)\n"
          "  ramboot.bin: 12338 bytes, 50 over its room of 12288; the image lacks its bytes "
-         "12288-12337 (under download.bin)\n",
-         ""},
+         "12288-12337 (under download.bin)\n"},
+        {"those overruns as JSON",
+         long_sources,
+         {"--json", "--sources", "long"},
+         0,
+         "\"overruns\": [{\"source\": \"offline.bin\", \"size\": 41060, \"room\": 40960, "
+         "\"lacked\": [{\"first\": 40960, \"last\": 41059, \"under\": \"ramboot.bin\"}]}, "
+         "{\"source\": \"ramboot.bin\", \"size\": 12338, \"room\": 12288, \"lacked\": "
+         "[{\"first\": 12288, \"last\": 12337, \"under\": \"download.bin\"}]}], "},
         {"negative count in the name", renamed("11-22-33-44-55-66_6B1DDC00_-5.bin"), none, 1,
-         "  name count: name says -5, stamped 500: FAIL\n", ""},
+         "  name count: name says -5, stamped 500: FAIL\n"},
         {"sources with an offline image too large for the merged image",
          [](const TempDir& dir) {
              fs::create_directory(dir / "oversized");
@@ -211,18 +212,17 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          "Tolp_image_check: oversized/offline.bin: too large: 53508 bytes, at most 53507 "
          "expected\n"},
         {"truncated copy", damaged([](Bytes& b) { b.pop_back(); }), none, 1,
-         "  size: file 53506 bytes, expected 0xD000 + 259 = 53507: FAIL\n", ""},
+         "  size: file 53506 bytes, expected 0xD000 + 259 = 53507: FAIL\n"},
         {"truncated copy with sources", damaged([](Bytes& b) { b.pop_back(); }), original, 1,
          "  download: 0x0D000-0x0D103, first difference at 0x0D102: FAIL\n"
          "    expected at 0x0D102: 00 00 61 62 [63] ..\n"
-         "    found    at 0x0D102: 00 00 61 62 [..] ..\n",
-         ""},
+         "    found    at 0x0D102: 00 00 61 62 [..] ..\n"},
         {"cut inside the header page", damaged([](Bytes& b) { b.resize(0xD000 + 70); }), none, 1,
-         "  count: absent (the download image ends at byte 70 of the header page)\n", ""},
+         "  count: absent (the download image ends at byte 70 of the header page)\n"},
         {"exactly the length field", damaged([](Bytes& b) { b.resize(0xD000 + 20); }), none, 1,
-         "  size: file 53268 bytes, expected 0xD000 + 259 = 53507: FAIL\n", ""},
+         "  size: file 53268 bytes, expected 0xD000 + 259 = 53507: FAIL\n"},
         {"shorter than the length field", damaged([](Bytes& b) { b.resize(0xD000 + 19); }), none, 2,
-         "  result: TOO SHORT\n", ""},
+         "  result: TOO SHORT\n"},
         {"larger than any merged image",
          [](const TempDir& dir) {
              std::ofstream(dir / "huge.bin").close();
@@ -249,13 +249,12 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
              return made_name;
          },
          sources("empty_offline"), 1,
-         "  gap after offline: 0x00000-0x0A000, first difference at 0x00000: FAIL\n", ""},
+         "  gap after offline: 0x00000-0x0A000, first difference at 0x00000: FAIL\n"},
         {"sources missing", damaged(nullptr), sources("nowhere"), 2, "",
          "Tolp_image_check: nowhere/download.bin: No such file or directory\n"},
         {"no sources, as JSON", damaged(nullptr), json, 0,
          "{\"name\": \"regions\", \"ok\": null, \"detail\": \"not compared (offline, gaps, "
-         "RAM boot and download payload need --sources)\"}",
-         ""},
+         "RAM boot and download payload need --sources)\"}"},
         {"a name that is not UTF-8, as JSON", renamed("caf\xE9.bin"), json, 0,
          "\"path\": \"caf\xEF\xBF\xBD.bin\"", "", as_usual, nullptr, any_bytes},
         // A lone continuation byte and sequences cut by an ASCII byte go;
@@ -285,13 +284,12 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
         // Folders named in other scripts (广 ends in the UTF-8 byte 0xBF):
         // Windows gives the names in UTF-16.
         {"in a folder named in Chinese, as JSON", moved_to("广州生产"), json, 0,
-         "{\"path\": \"广州生产/" + made_name + "\", \"consistent\": true", ""},
+         "{\"path\": \"广州生产/" + made_name + "\", \"consistent\": true"},
         {"with sources in a folder named in Thai",
          moved_to("广州生产", "ทดสอบ"),
          {"--json", "--sources", "ทดสอบ"},
          0,
-         "{\"path\": \"广州生产/" + made_name + "\", \"consistent\": true",
-         ""},
+         "{\"path\": \"广州生产/" + made_name + "\", \"consistent\": true"},
         {"standard output on a full device", damaged(nullptr), none, 2, "",
          "Tolp_image_check: cannot write the report: ", RunOptions{-1, true}},
         {"4 bytes appended while it reads", damaged(nullptr), none, 2,

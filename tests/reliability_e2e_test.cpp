@@ -373,6 +373,8 @@ const Faults combined_faults[] = {
     {{"inject=pread64:error=EIO:when=1+"}, 255, {EIO}},
     {{"inject=pread64:error=EIO:when=1"}, 255, {EIO}},
     {{"inject=pread64:error=EINTR:when=1"}, 0, {}},
+    // download.bin's lock held by another program for the whole run.
+    {{"inject=fcntl:error=EAGAIN"}, 255, {EAGAIN}},
     // A temporary that cannot be removed after a failed flush or rename.
     {{"inject=fsync:error=EIO:when=1", "inject=unlink,unlinkat:error=EACCES"}, 1, {EIO}},
     {{"inject=rename:error=EXDEV", "inject=unlink,unlinkat:error=EPERM"}, 255, {EXDEV}},
