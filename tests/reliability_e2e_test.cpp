@@ -453,9 +453,11 @@ TEST(Reliability, EveryFailingFileCallLeavesWholeFilesAndAnHonestStatus) {
         std::vector<Bytes> reasons;
         for (const int error : errors) reasons.push_back(std::strerror(error));
         // Killed long before the suite's own limit: a read tried for ever is
-        // a lie too.
+        // a lie too. Standard input is closed, as a service starts it, so
+        // that the folder is descriptor 0.
         RunOptions quick;
         quick.seconds = 10;
+        quick.closed_input = true;
         const RunResult r =
             run_command(dir.path(), traced(options, tool_command(usual_args)), quick);
         const std::string now = access_of(dir / "download.bin") + access_of(dir / usual_merged);
