@@ -125,6 +125,9 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
     const auto flip = [](std::size_t at) { return damaged([at](Bytes& b) { b[at] ^= 0x01; }); };
     const auto renamed = [](const std::string& name) { return damaged(nullptr, name); };
     const auto sources = [](const char* dir) { return std::vector<std::string>{"--sources", dir}; };
+    const auto json_sources = [](const char* dir) {
+        return std::vector<std::string>{"--json", "--sources", dir};
+    };
     const std::vector<std::string> none, json{"--json"};
     const RunOptions as_usual, short_of_memory{-1, false, "openat"};  // from the image's open
     const char* const any_bytes = "a POSIX file name of any bytes";
@@ -190,10 +193,7 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          "40960-41059 (under ramboot.bin)\n"
          "  ramboot.bin: 12338 bytes, 50 over its room of 12288; the image lacks its bytes "
          "12288-12337 (under download.bin)\n"},
-        {"those overruns as JSON",
-         long_sources,
-         {"--json", "--sources", "long"},
-         0,
+        {"those overruns as JSON", long_sources, json_sources("long"), 0,
          "\"overruns\": [{\"source\": \"offline.bin\", \"size\": 41060, \"room\": 40960, "
          "\"lacked\": [{\"first\": 40960, \"last\": 41059, \"under\": \"ramboot.bin\"}]}, "
          "{\"source\": \"ramboot.bin\", \"size\": 12338, \"room\": 12288, \"lacked\": "
@@ -274,8 +274,8 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
          "", as_usual, nullptr, any_bytes},
         {"a name with a quote and a backslash, as JSON", renamed("q\"\\.bin"), json, 0,
          "\"path\": \"q\\\"\\\\.bin\"", "", as_usual, nullptr, any_bytes},
-        {"names with C1 control characters, raw and in UTF-8", renamed("\x85x\xC2\x9B.bin"), none,
-         0, "\\x85x\\u009B.bin\n", "", as_usual, nullptr, any_bytes},
+        {"names with C0, DEL and C1 controls", renamed("\x1B\x7F\x85x\xC2\x9B.bin"), none, 0,
+         "\\x1B\\x7F\\x85x\\u009B.bin\n", "", as_usual, nullptr, any_bytes},
         {"a name that makes a line of its own", renamed("x\n  result: consistent\n.bin"), none, 0,
          "x\\n  result: consistent\\n.bin\n  download image length: 259 bytes\n", "", as_usual,
          nullptr, any_bytes},
@@ -285,10 +285,8 @@ TEST(ImageCheck, FindsEveryDamageAndRefusesWhatItCannotRead) {
         // Windows gives the names in UTF-16.
         {"in a folder named in Chinese, as JSON", moved_to("广州生产"), json, 0,
          "{\"path\": \"广州生产/" + made_name + "\", \"consistent\": true"},
-        {"with sources in a folder named in Thai",
-         moved_to("广州生产", "ทดสอบ"),
-         {"--json", "--sources", "ทดสอบ"},
-         0,
+        {"with sources in a folder named in Thai", moved_to("广州生产", "ทดสอบ"),
+         json_sources("ทดสอบ"), 0,
          "{\"path\": \"广州生产/" + made_name + "\", \"consistent\": true"},
         {"standard output on a full device", damaged(nullptr), none, 2, "",
          "Tolp_image_check: cannot write the report: ", RunOptions{-1, true}},
@@ -458,6 +456,7 @@ TEST(ImageCheck, HelpVersionAndWrongCalls) {
         {{"--sources"}, 2, "", wrong + "--sources\n"},
         // An unset variable in a script: no folder is not "no sources".
         {{"--sources", "", "x.bin"}, 2, "", wrong + "--sources\nusage: "},
+        {{"--sources=", "x.bin"}, 2, "", wrong + "--sources=\nusage: "},
         {{}, 2, "", no_image},
         {{"--sources", "dir"}, 2, "", no_image},
         // After "--" every argument is an image, even one that looks like an option.
