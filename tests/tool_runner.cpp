@@ -91,12 +91,10 @@ pid_t spawn(const fs::path& dir, const Command& cmd, Streams streams, bool xfsz_
     std::vector<char*> envp;
     for (auto& v : variables) envp.push_back(v.data());
     envp.push_back(nullptr);
-    if (posix_spawnp(&pid, program, &actions, &attributes, argv.data(), envp.data()) != 0) {
-        pid = -1;
-    }
+    const int error = posix_spawnp(&pid, program, &actions, &attributes, argv.data(), envp.data());
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
-    return pid;
+    return error == 0 ? pid : -1;
 }
 
 // Polls for the child's end; kills it after `seconds`. Returns the raw status.
@@ -117,8 +115,7 @@ int wait_for(pid_t pid, double seconds, bool* timed_out) {
 }
 
 int status_of(int raw) {
-    if (raw == -1) return -1;
-    return WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
+    return raw == -1 ? -1 : WIFEXITED(raw) ? WEXITSTATUS(raw) : 128 + WTERMSIG(raw);
 }
 
 // Reads both pipes until they close, or until the deadline.
